@@ -1,0 +1,228 @@
+#include "sys.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace sys
+{
+
+namespace
+{
+int grab_countdown = -1;
+}
+
+bool grab_allowed()
+{
+    if (grab_countdown < 0)
+        return true;
+    return grab_countdown-- != 0;
+}
+
+void fail_grab_after(int n)
+{
+    grab_countdown = n;
+}
+
+#ifdef _WIN32
+
+const char line_end[] = "\n";
+const std::size_t line_end_len = 1;
+
+std::wstring from_bytes(const std::string& bytes)
+{
+    if (bytes.empty())
+        return std::wstring();
+    int n =
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &out[0], n);
+    return out;
+}
+
+std::string to_bytes(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
+    return out;
+}
+
+void con_write(const std::wstring& text)
+{
+    HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (h != INVALID_HANDLE_VALUE && h != nullptr && GetConsoleMode(h, &mode)) {
+        DWORD done = 0;
+        WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+        return;
+    }
+    std::string bytes = to_bytes(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::FILE* open_in(const std::wstring& path)
+{
+    return _wfopen(path.c_str(), L"rb");
+}
+
+std::FILE* open_out(const std::wstring& path)
+{
+    return _wfopen(path.c_str(), L"wt");
+}
+
+namespace
+{
+bool file_id(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    return ok;
+}
+} // namespace
+
+bool same_file(const std::wstring& a, const std::wstring& b)
+{
+    BY_HANDLE_FILE_INFORMATION fa, fb;
+    if (!file_id(a, fa) || !file_id(b, fb))
+        return false;
+    return fa.dwVolumeSerialNumber == fb.dwVolumeSerialNumber &&
+           fa.nFileIndexHigh == fb.nFileIndexHigh && fa.nFileIndexLow == fb.nFileIndexLow;
+}
+
+#else
+
+const char line_end[] = "\r\n";
+const std::size_t line_end_len = 2;
+
+namespace
+{
+// Length of the valid UTF-8 sequence at p (at most n bytes), with its code
+// point, or 0 when the bytes there are not valid UTF-8 (overlong forms,
+// surrogates and values above U+10FFFF included).
+std::size_t utf8_seq(const unsigned char* p, std::size_t n, char32_t& cp)
+{
+    unsigned char b = p[0];
+    std::size_t len;
+    char32_t min;
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        len = 2, cp = b & 0x1Fu, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3, cp = b & 0x0Fu, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4, cp = b & 0x07u, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (n < len)
+        return 0;
+    for (std::size_t i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3Fu);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+void put_utf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+} // namespace
+
+std::wstring from_bytes(const std::string& bytes)
+{
+    std::wstring out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        char32_t cp;
+        std::size_t len = utf8_seq(p + i, n - i, cp);
+        if (len == 0) {
+            // Not UTF-8: keep the byte itself, escaped into the low surrogates.
+            out += static_cast<wchar_t>(0xDC00 + p[i]);
+            i += 1;
+        } else {
+            out += static_cast<wchar_t>(cp);
+            i += len;
+        }
+    }
+    return out;
+}
+
+std::string to_bytes(const std::wstring& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t w : text) {
+        auto cp = static_cast<char32_t>(w);
+        if (cp >= 0xDC80 && cp <= 0xDCFF)
+            out += static_cast<char>(cp - 0xDC00);
+        else
+            put_utf8(out, cp > 0x10FFFF ? 0xFFFD : cp);
+    }
+    return out;
+}
+
+void con_write(const std::wstring& text)
+{
+    std::string bytes = to_bytes(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+}
+
+std::FILE* open_in(const std::wstring& path)
+{
+    return std::fopen(to_bytes(path).c_str(), "rb");
+}
+
+std::FILE* open_out(const std::wstring& path)
+{
+    return std::fopen(to_bytes(path).c_str(), "wb");
+}
+
+bool same_file(const std::wstring& a, const std::wstring& b)
+{
+    struct stat sa, sb;
+    if (stat(to_bytes(a).c_str(), &sa) != 0 || stat(to_bytes(b).c_str(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+#endif
+
+} // namespace sys

@@ -1,0 +1,60 @@
+// The platform layer: everything that differs between Windows and the POSIX
+// systems lives behind these few functions, so that the rest of the program
+// sees one world of wide strings, byte files and CRLF lines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <new>
+#include <string>
+
+// The program run, defined by the driver; the platform's entry point hands it
+// the command line as wide strings.
+int run(int argc, wchar_t** argv);
+
+namespace sys
+{
+
+// The line end written after every output line. On Windows the output file is
+// opened in text mode, which stores "\n" as CR LF; elsewhere both bytes are
+// written explicitly so that the output is the same everywhere.
+extern const char line_end[];
+extern const std::size_t line_end_len;
+
+// Writes wide text to the standard error stream (UTF-8 where the stream is
+// not a console). Nothing of the program ever goes to standard output.
+void con_write(const std::wstring& text);
+
+// Opens the input for reading in binary mode / the output for writing in the
+// mode that makes line_end come out as CR LF. Null on failure.
+std::FILE* open_in(const std::wstring& path);
+std::FILE* open_out(const std::wstring& path);
+
+// True when both names exist and denote one and the same file (the same
+// device and inode, or volume and file index), whatever the names look like.
+bool same_file(const std::wstring& a, const std::wstring& b);
+
+// Wide text of a file name as bytes for the file system and back. On POSIX
+// bytes that are not valid UTF-8 travel as U+DC80..U+DCFF, so any name
+// round-trips; on Windows the names are UTF-16 already.
+std::wstring from_bytes(const std::string& bytes);
+std::string to_bytes(const std::wstring& text);
+
+// The run's fixed buffers and records are obtained through here, with
+// allocations that answer null instead of throwing. Tests can make the n-th
+// following request fail (n counts from 0; -1, the default, means never).
+bool grab_allowed();
+void fail_grab_after(int n);
+
+inline std::uint8_t* grab(std::size_t n)
+{
+    return grab_allowed() ? new (std::nothrow) std::uint8_t[n] : nullptr;
+}
+
+template <class T> T* grab_record()
+{
+    return grab_allowed() ? new (std::nothrow) T : nullptr;
+}
+
+} // namespace sys
