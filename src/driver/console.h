@@ -23,6 +23,10 @@ inline std::wstring arg(std::int32_t v)
 {
     return std::to_wstring(v);
 }
+inline std::wstring arg(std::int64_t v)
+{
+    return std::to_wstring(v);
+}
 
 // The format with each "%s" / "%d" replaced by the next argument's text.
 std::wstring format(const wchar_t* fmt, const std::wstring* args, int nargs);

@@ -1,4 +1,8 @@
 // The program run, from start-up to exit code.
+#include "../input/logstore.h"
+#include "../input/oem4.h"
+#include "../input/rfifo.h"
+#include "../nmea/nmeastate.h"
 #include "../platform/sys.h"
 #include "console.h"
 #include "options.h"
@@ -6,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace
@@ -39,7 +44,23 @@ using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
 int run(int argc, wchar_t** argv)
 {
+    // Every fixed buffer and record of the run, obtained once, up front: a
+    // run that cannot have them all stops before it touches any file.
+    oem4 parser;
+    rfifo ring;
+    bool ring_ok = ring.setup();
+    std::unique_ptr<std::uint8_t[]> chunk(sys::grab(chunk_size));
+    std::unique_ptr<nmeastate> state(sys::grab_record<nmeastate>());
+    std::unique_ptr<logstore> store(sys::grab_record<logstore>());
+
     say(L"Pellucid version 1.0\n");
+
+    if (!parser.fbuf || !ring_ok || !chunk || !state || !store) {
+        say(L"Not enough memory.\n");
+        return 1;
+    }
+    std::memset(static_cast<void*>(state.get()), 0, sizeof *state);
+    std::memset(static_cast<void*>(store.get()), 0, sizeof *store);
 
     if (argc <= 1) {
         usage();
@@ -51,7 +72,10 @@ int run(int argc, wchar_t** argv)
         usage();
         return 1;
     }
-    std::int32_t count = 0;
+    if (opt.utcsec > 0) {
+        state->hasutcoffset = 1;
+        state->utcoffset = -static_cast<double>(opt.utcsec);
+    }
 
     const wchar_t* inname = argv[1];
     file_ptr in(sys::open_in(inname));
@@ -74,17 +98,26 @@ int run(int argc, wchar_t** argv)
         return 1;
     }
 
-    // The input pump plugs in here.
+    pumped p = pump(in.get(), out.get(), ring, parser, *store, *state, opt, chunk.get());
 
-    out.reset();
+    bool write_failed = std::ferror(out.get()) != 0;
+    write_failed = (std::fclose(out.release()) != 0) || write_failed;
+    if (p.read_error) {
+        say(L"Input file %s read error.\n", inname);
+        return 1;
+    }
+    if (write_failed) {
+        say(L"Output file %s write error.\n", outname);
+        return 1;
+    }
 
-    say(L"OUTPUT:     %d lines\n", count);
-    say(L"BESTPOSB:   %d\n", 0);
-    say(L"BESTVELB:   %d\n", 0);
-    say(L"SATVISB:    %d\n", 0);
-    say(L"TRACKSTATB: %d\n", 0);
-    say(L"TIMEB:      %d\n", 0);
-    say(L"PSRDOPB:    %d\n", 0);
+    say(L"OUTPUT:     %d lines\n", p.sentences);
+    say(L"BESTPOSB:   %d\n", store->nbestpos);
+    say(L"BESTVELB:   %d\n", store->nbestvel);
+    say(L"SATVISB:    %d\n", store->nsatvis);
+    say(L"TRACKSTATB: %d\n", store->ntrackstat);
+    say(L"TIMEB:      %d\n", store->ntime);
+    say(L"PSRDOPB:    %d\n", store->npsrdop);
 
-    return count > 0 ? 0 : 1;
+    return p.sentences > 0 ? 0 : 1;
 }

@@ -1,0 +1,39 @@
+// The frame parser: finds NovAtel OEM4 binary frames in a byte stream handed
+// to it one byte at a time, and checks each frame's length and CRC-32.
+#pragma once
+
+#include <cstdint>
+
+// Frame layout: 3 sync bytes, header length (28), message id, ..., message
+// length at offset 8; then the body and a CRC-32 of everything before it.
+constexpr int frame_header = 28;
+constexpr int frame_crc = 4;
+constexpr int frame_capacity = 4096; // a frame must be shorter than this
+
+// NovAtel's CRC-32: reflected polynomial 0xEDB88320, start 0, no final XOR.
+std::uint32_t crc32(const std::uint8_t* p, int n, std::uint32_t crc = 0);
+
+class oem4 final
+{
+  public:
+    oem4();
+    virtual ~oem4();
+    oem4(const oem4&) = delete;
+    oem4& operator=(const oem4&) = delete;
+
+    // Takes one byte. Answers 0 (more bytes needed), 1 (fbuf holds a complete
+    // frame of framelen bytes with a good CRC), or -k: the candidate is
+    // rejected and the last k bytes given must be given again, in order.
+    virtual int feed(std::uint8_t b);
+    bool check_crc() const;
+
+    // The input has ended: a candidate still incomplete can never complete,
+    // so it is rejected like any other. Answers -k (give the last k bytes
+    // again) or 0 when there is nothing to look at again; hunting afterwards.
+    int finish();
+
+    int fill = 0;     // bytes of the current candidate held; 0 = hunting
+    int framelen = 0; // total length of the current candidate, from its 10th byte on
+    std::uint8_t* fbuf = nullptr;
+    int fsize = 0;
+};

@@ -1,0 +1,39 @@
+// The conversion state: everything a sentence is formatted from.
+#pragma once
+
+#include <cstdint>
+
+struct satinfo {
+    std::int32_t prn;
+    std::int32_t elevation; // whole degrees
+    std::int32_t azimuth;   // whole degrees
+    std::int32_t snr;       // C/No in whole dB-Hz, -1 when no channel gave one
+};
+
+constexpr int max_sats = 128;
+
+struct nmeastate {
+    std::int32_t week; // GPS week of the last good BESTPOS
+    double tow;        // its GPS seconds of the week
+    double utcoffset;  // seconds to add to GPS time to get UTC (e.g. -18)
+    double lat, lon, height, undulation;
+    double speed, track, vspeed; // m/s, degrees, m/s
+    char latns;                  // 'N' or 'S'
+    std::int32_t latdeg;
+    double latmin;
+    char lonew; // 'E' or 'W'
+    std::int32_t londeg;
+    double lonmin;
+    // UTC time of the fix
+    std::int32_t year, month, day, hour, minute, second, hsec;
+    // UTC date and time of the last valid TIME log
+    std::int32_t zyear, zmonth, zday, zhour, zminute, zsecond, zhsec;
+    std::int32_t svused;
+    std::int32_t quality;
+    satinfo sats[max_sats];
+    std::int32_t nsats;
+    double hdop;
+    std::int32_t hasutcoffset;
+    std::int32_t hashdop;
+    std::int32_t hasvel;
+};

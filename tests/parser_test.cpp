@@ -1,0 +1,141 @@
+// The frame parser's answers, byte by byte.
+#include "frames.h"
+#include "input/oem4.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+std::vector<int> feed_all(oem4& p, const std::string& bytes)
+{
+    std::vector<int> answers;
+    for (unsigned char b : bytes)
+        answers.push_back(p.feed(b));
+    return answers;
+}
+
+// Answers 0 for every byte but the last, which gets `last`.
+void expect_answers(const std::vector<int>& got, int last)
+{
+    ASSERT_FALSE(got.empty());
+    for (std::size_t i = 0; i + 1 < got.size(); ++i)
+        ASSERT_EQ(got[i], 0) << "byte " << i;
+    EXPECT_EQ(got.back(), last);
+}
+
+TEST(crc, is_novatels_convention_not_zlibs)
+{
+    const std::string digits = "123456789";
+    auto* p = reinterpret_cast<const std::uint8_t*>(digits.data());
+    EXPECT_EQ(crc32(p, 9), 0x2DFD2D88u);
+    EXPECT_EQ(crc32(p, 9, 0xFFFFFFFFu) ^ 0xFFFFFFFFu, 0xCBF43926u); // what zlib computes
+
+    // A frame whose CRC was computed the zlib way is rejected.
+    std::string f = frames::frame(42, std::string(72, '\x11'));
+    auto* b = reinterpret_cast<const std::uint8_t*>(f.data());
+    std::uint32_t z = crc32(b, 100, 0xFFFFFFFFu) ^ 0xFFFFFFFFu;
+    for (int i = 0; i < 4; ++i)
+        f[100 + i] = static_cast<char>(z >> (8 * i));
+    oem4 p2;
+    expect_answers(feed_all(p2, f), -103);
+}
+
+TEST(parser, hunts_past_everything_but_the_first_sync_byte)
+{
+    oem4 p;
+    for (int b = 0; b < 256; ++b) {
+        if (b == 0xAA)
+            continue;
+        EXPECT_EQ(p.feed(static_cast<std::uint8_t>(b)), 0);
+        EXPECT_EQ(p.fill, 0);
+    }
+}
+
+TEST(parser, rejects_bad_sync_and_header_length_asking_for_all_but_the_first_byte)
+{
+    struct row {
+        std::string bytes;
+        int answer;
+    } rows[] = {
+        {"\xAA\xAA", -1},         {"\xAA\x45", -1},         {"\xAA\x44\x13", -2},
+        {"\xAA\x44\x12\x1B", -3}, {"\xAA\x44\x12\x1D", -3},
+    };
+    for (const row& r : rows) {
+        oem4 p;
+        expect_answers(feed_all(p, r.bytes), r.answer);
+        EXPECT_EQ(p.fill, 0);
+    }
+}
+
+TEST(parser, second_byte_given_again_starts_the_real_frame)
+{
+    oem4 p;
+    std::string f = frames::frame(42, std::string(72, '\0'));
+    EXPECT_EQ(p.feed(0xAA), 0);
+    EXPECT_EQ(p.feed(0xAA), -1);
+    expect_answers(feed_all(p, f), 1);
+}
+
+TEST(parser, total_length_limit_is_4095)
+{
+    oem4 p;
+    std::string longest = frames::frame(7, std::string(4063, 'x'));
+    ASSERT_EQ(longest.size(), 4095u);
+    expect_answers(feed_all(p, longest), 1);
+    EXPECT_EQ(p.framelen, 4095);
+
+    std::string too_long = frames::frame(7, std::string(4064, 'x'));
+    std::vector<int> a = feed_all(p, too_long.substr(0, 10));
+    expect_answers(a, -9);
+
+    std::string max_len = frames::frame_with_length(7, 0xFFFF, "");
+    expect_answers(feed_all(p, max_len.substr(0, 10)), -9);
+}
+
+TEST(parser, empty_body_frame_is_32_bytes)
+{
+    oem4 p;
+    std::string f = frames::frame(1234, "");
+    ASSERT_EQ(f.size(), 32u);
+    expect_answers(feed_all(p, f), 1);
+    EXPECT_EQ(p.framelen, 32);
+}
+
+TEST(parser, bad_crc_asks_for_the_frame_less_its_first_byte)
+{
+    oem4 p;
+    std::string f = frames::frame(42, std::string(72, '\x01'), {}, false);
+    ASSERT_EQ(f.size(), 104u);
+    expect_answers(feed_all(p, f), -103);
+    EXPECT_EQ(p.fill, 0);
+}
+
+TEST(parser, good_frame_is_answered_on_its_last_byte_and_stays_in_the_buffer)
+{
+    oem4 p;
+    std::string f = frames::make(frames::bestpos{});
+    expect_answers(feed_all(p, f), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(p.fbuf), 104), f);
+    // The next byte starts a new candidate at index 0.
+    EXPECT_EQ(p.feed(0x55), 0);
+    EXPECT_EQ(p.fbuf[0], 0x55);
+    EXPECT_EQ(p.fill, 0);
+}
+
+TEST(parser, finish_rejects_a_cut_candidate)
+{
+    oem4 p;
+    std::string f = frames::frame(42, std::string(72, '\0'));
+    feed_all(p, f.substr(0, 50));
+    EXPECT_EQ(p.finish(), -49);
+    EXPECT_EQ(p.fill, 0);
+    EXPECT_EQ(p.finish(), 0);
+    p.feed(0xAA);
+    EXPECT_EQ(p.finish(), 0); // a lone sync byte leaves nothing to look at again
+}
+
+} // namespace

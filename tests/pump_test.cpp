@@ -1,0 +1,233 @@
+// The input pump over whole byte streams: chunks, rewinds, damage.
+#include "frames.h"
+#include "input/oem4.h"
+#include "pumping.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace
+{
+
+using frames::header;
+
+// A resynchronising scan written independently of the pump: at each offset,
+// a frame is there when sync, header length, total length (< 4096) and CRC
+// all hold; a good frame is skipped whole, anything else advances one byte.
+counts scan(const std::string& s)
+{
+    counts c;
+    auto* b = reinterpret_cast<const std::uint8_t*>(s.data());
+    std::size_t n = s.size(), i = 0;
+    while (i < n) {
+        if (i + 10 <= n && b[i] == 0xAA && b[i + 1] == 0x44 && b[i + 2] == 0x12 && b[i + 3] == 28) {
+            std::size_t len = (b[i + 8] | b[i + 9] << 8) + 32u;
+            if (len < 4096 && i + len <= n) {
+                std::uint32_t stored = b[i + len - 4] | b[i + len - 3] << 8 | b[i + len - 2] << 16 |
+                                       std::uint32_t(b[i + len - 1]) << 24;
+                if (crc32(b + i, static_cast<int>(len - 4)) == stored) {
+                    switch (b[i + 4] | b[i + 5] << 8) {
+                    case 42:
+                        ++c.bestpos;
+                        break;
+                    case 99:
+                        ++c.bestvel;
+                        break;
+                    case 48:
+                        ++c.satvis;
+                        break;
+                    case 83:
+                        ++c.trackstat;
+                        break;
+                    case 101:
+                        ++c.time;
+                        break;
+                    case 174:
+                        ++c.psrdop;
+                        break;
+                    }
+                    i += len;
+                    continue;
+                }
+            }
+        }
+        ++i;
+    }
+    return c;
+}
+
+counts pump_counts(const std::string& bytes)
+{
+    pumping p;
+    p.run(bytes);
+    EXPECT_FALSE(p.result.read_error);
+    return counts_of(*p.store);
+}
+
+std::string bestpos(std::uint32_t ms = 0)
+{
+    header h;
+    h.msec = ms;
+    return frames::make(frames::bestpos{}, h);
+}
+
+// A candidate that claims `total` bytes, carries `inside` at offset 28 of its
+// body, and fails its CRC.
+std::string rejected_candidate(int total, const std::string& inside)
+{
+    std::string body(static_cast<std::size_t>(total - 32), '\x5c');
+    body.replace(28, inside.size(), inside);
+    return frames::frame(7, body, {}, false);
+}
+
+TEST(pump, empty_input)
+{
+    pumping p;
+    p.run("");
+    EXPECT_EQ(counts_of(*p.store), counts{});
+    EXPECT_EQ(p.result.sentences, 0);
+    EXPECT_FALSE(p.result.read_error);
+}
+
+TEST(pump, input_of_exact_chunk_multiples)
+{
+    for (std::size_t size : {1024u, 2048u, 8192u}) {
+        std::string s;
+        while (s.size() + 104 <= size)
+            s += bestpos();
+        int whole = static_cast<int>(s.size() / 104);
+        s.append(size - s.size(), '\0');
+        EXPECT_EQ(pump_counts(s).bestpos, whole) << size;
+    }
+}
+
+TEST(pump, frames_across_chunk_boundaries_and_garbage_around_them)
+{
+    std::vector<frames::satellite> sats;
+    for (int i = 0; i < 70; ++i)
+        sats.push_back({static_cast<std::int16_t>(i + 1), 10.0 + i, 3.0 * i});
+    std::string satvis = frames::make_satvis(sats); // 2852 bytes: spans three chunks
+    std::string s = std::string(1000, '\xAA') + satvis + "junk\xAA\x44" + bestpos() +
+                    std::string(1021, 'g') + frames::make(frames::time{}) + "\xAA\x44\x12";
+    counts c = pump_counts(s);
+    EXPECT_EQ(c.satvis, 1);
+    EXPECT_EQ(c.bestpos, 1);
+    EXPECT_EQ(c.time, 1);
+}
+
+TEST(pump, false_syncs_before_a_real_frame)
+{
+    using namespace std::string_literals;
+    // Wrong header length, wrong third sync byte, a length of 4096 or more.
+    std::string s = "\xAA\x44\x12\x1D"s + "\xAA\x44\x13"s +
+                    "\xAA\x44\x12\x1C\xff\xff\x00\x00\xff\xff"s + "\xAA" + bestpos();
+    EXPECT_EQ(pump_counts(s).bestpos, 1);
+    // The sequence AA AA 44 12 1C: the frame starts at the second AA.
+    EXPECT_EQ(pump_counts("\xAA" + bestpos()).bestpos, 1);
+}
+
+TEST(pump, good_frame_inside_a_rejected_candidate)
+{
+    // Short candidate, then a 4000-byte one straddling several chunks and the
+    // ring's wrap point, each hiding a good frame after its first byte.
+    std::string s = rejected_candidate(300, bestpos(1)) + std::string(700, '\0') +
+                    rejected_candidate(4000, bestpos(2) + std::string(2500, '\x01') + bestpos(3));
+    for (int lead : {0, 1, 513, 1023, 1024, 3000, 7000}) {
+        counts c = pump_counts(std::string(static_cast<std::size_t>(lead), 'z') + s);
+        EXPECT_EQ(c.bestpos, 3) << "lead " << lead;
+    }
+}
+
+TEST(pump, the_last_bestpos_found_is_the_one_stored)
+{
+    pumping p;
+    p.run(rejected_candidate(4000, bestpos(111) + bestpos(222)));
+    EXPECT_EQ(p.store->nbestpos, 2);
+    EXPECT_EQ(read_bestpos(p.store->bestpos).msec, 222u);
+}
+
+TEST(pump, truncated_last_frame_is_dropped_but_frames_inside_it_are_found)
+{
+    std::string f = bestpos();
+    EXPECT_EQ(pump_counts(f + f.substr(0, 60)).bestpos, 1);
+    // A header that claims more than the file holds, around a whole frame.
+    std::string claim = frames::frame_with_length(7, 3000, std::string(40, 'q') + f);
+    EXPECT_EQ(pump_counts(claim).bestpos, 1);
+    EXPECT_EQ(pump_counts(claim + claim).bestpos, 2);
+}
+
+TEST(pump, counts_match_an_independent_scan_of_random_damaged_streams)
+{
+    const std::uint16_t ids[] = {42, 48, 83, 99, 101, 174, 43, 7, 1163};
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 rng(seed);
+        auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+        auto junk = [&](int n) {
+            std::string j;
+            for (int i = 0; i < n; ++i) {
+                int r = pick(10);
+                j += r == 0 ? '\xAA' : r == 1 ? '\x44' : static_cast<char>(rng());
+            }
+            return j;
+        };
+        auto good = [&] {
+            int len = pick(4) == 0 ? pick(4064) : pick(200);
+            return frames::frame(ids[pick(9)], junk(len));
+        };
+        std::string s;
+        while (s.size() < 150000) {
+            switch (pick(8)) {
+            case 0:
+                s += junk(pick(300));
+                break;
+            case 1:
+                s += frames::frame(ids[pick(9)], junk(pick(300)), {}, false);
+                break;
+            case 2: {
+                std::string f = good();
+                s += f.substr(0, static_cast<std::size_t>(pick(static_cast<int>(f.size()))));
+                break;
+            }
+            case 3:
+                s += "\xAA\x44\x12\x1C" + junk(pick(12));
+                break;
+            case 4:
+                s += rejected_candidate(100 + pick(3960), good()).substr(0, 4000);
+                break;
+            case 5: { // text-mode damage: a LF inside a frame becomes CR LF
+                std::string f = good() + "\n";
+                auto at = f.find('\n', 28);
+                if (at + 1 < f.size())
+                    f.insert(at, "\r");
+                s += f;
+                break;
+            }
+            default:
+                s += good();
+                break;
+            }
+        }
+        EXPECT_EQ(pump_counts(s), scan(s)) << "seed " << seed;
+    }
+}
+
+TEST(ring, rewind_across_the_wrap_point)
+{
+    rfifo r;
+    ASSERT_TRUE(r.setup());
+    // Write and take bytes so that the next take leaves rpos at 3.
+    r.wpos = r.rpos = ring_size - 6;
+    for (int i = 0; i < 20; ++i)
+        r.put(static_cast<std::uint8_t>(i));
+    for (int i = 0; i < 9; ++i)
+        r.get();
+    ASSERT_EQ(r.rpos, 3);
+    r.unget(9);
+    EXPECT_EQ(r.rpos, ring_size - 6);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(r.get(), i);
+    EXPECT_TRUE(r.empty());
+}
+
+} // namespace

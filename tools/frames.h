@@ -1,0 +1,89 @@
+// Builds NovAtel OEM4 binary frames: any message with any body, with a good
+// or a deliberately wrong CRC, and the six logs the converter reads from
+// their fields. Used by the tests, the benchmark and the sample generator.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace frames
+{
+
+// Header fields a caller may want to set; the rest are plausible constants.
+struct header {
+    std::uint16_t week = 2345;
+    std::uint32_t msec = 0;
+    std::uint8_t msgtype = 0; // binary, original message
+    std::uint8_t port = 0x20; // COM1
+    std::uint16_t sequence = 0;
+    std::uint8_t timestatus = 180; // FINESTEERING
+};
+
+// Little-endian body writer.
+struct body {
+    std::string bytes;
+    body& u8(std::uint8_t v);
+    body& u16(std::uint16_t v);
+    body& i16(std::int16_t v) { return u16(static_cast<std::uint16_t>(v)); }
+    body& u32(std::uint32_t v);
+    body& i32(std::int32_t v) { return u32(static_cast<std::uint32_t>(v)); }
+    body& f32(float v);
+    body& f64(double v);
+    body& zeros(std::size_t n);
+};
+
+// A whole frame: header, body, CRC. With good_crc false the CRC is wrong.
+std::string frame(std::uint16_t id, const std::string& body, const header& h = {},
+                  bool good_crc = true);
+
+// The CRC of a frame with a message length that disagrees with the body is
+// still computed over all its bytes: useful for frames that lie.
+std::string frame_with_length(std::uint16_t id, std::uint16_t msglen, const std::string& body,
+                              const header& h = {});
+
+struct bestpos {
+    std::uint32_t solstat = 0;
+    std::uint32_t postype = 16;
+    double lat = 0, lon = 0, height = 0;
+    float undulation = 0;
+    std::uint8_t svs = 10;   // tracked
+    std::uint8_t svused = 8; // used in the solution
+};
+std::string make(const bestpos& v, const header& h = {});
+
+struct bestvel {
+    std::uint32_t solstat = 0;
+    std::uint32_t veltype = 16;
+    double speed = 0, track = 0, vspeed = 0;
+};
+std::string make(const bestvel& v, const header& h = {});
+
+struct satellite {
+    std::int16_t prn;
+    double elevation, azimuth;
+};
+// count < 0 writes the records with that (false) count in the header field.
+std::string make_satvis(const std::vector<satellite>& sats, const header& h = {},
+                        std::int32_t count = -1);
+
+struct channel {
+    std::int16_t prn;
+    std::uint32_t status;
+    float cno;
+};
+std::string make_trackstat(const std::vector<channel>& chans, const header& h = {},
+                           std::int32_t count = -1);
+
+struct time {
+    double clockoff = 0, utcoffset = -18;
+    std::uint32_t year = 2026;
+    std::uint8_t month = 12, day = 7, hour = 12, minute = 34;
+    std::uint32_t msec = 56700;
+    std::uint32_t status = 1;
+};
+std::string make(const time& v, const header& h = {});
+
+std::string make_psrdop(float hdop, const header& h = {}, int nprn = 8);
+
+} // namespace frames
