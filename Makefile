@@ -19,8 +19,8 @@ demo: build
 	@if [ -f $(SAMPLE) ]; then cp $(SAMPLE) $(BUILD)/demo/sample.log; else : > $(BUILD)/demo/sample.log; fi
 	@echo "== $(BUILD)/pellucid $(BUILD)/demo/sample.log"
 	@$(BUILD)/pellucid $(BUILD)/demo/sample.log; echo "exit code $$?"
-	@echo "== output written to $(BUILD)/demo/sample.nme ($$(wc -l < $(BUILD)/demo/sample.nme) lines); the first ten:"
-	@head -n 10 $(BUILD)/demo/sample.nme
+	@echo "== output written to $(BUILD)/demo/sample.nme ($$(wc -l < $(BUILD)/demo/sample.nme) lines); the first sixteen:"
+	@head -n 16 $(BUILD)/demo/sample.nme
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -47,11 +47,62 @@ TEST(real_logs, summary_reproduces_the_inventory_counts)
         std::vector<int> c = want.count(name) ? want[name] : std::vector<int>(6, 0);
         scratch d;
         fs::copy_file(e.path(), d.file(name));
-        ran r = run_pellucid(d.path(), {name, "/gga", "/rmc", "/gsv", "/zda"});
+        ran r = run_pellucid(d.path(), {name, "/gga", "/rmc", "/gsv", "/zda", "/utc", "18"});
         std::string tail = summary(0, c[0], c[1], c[2], c[3], c[4], c[5]);
-        EXPECT_EQ(r.err, banner + echo("Disable", "Disable", "Disable", "Disable") + tail) << name;
+        EXPECT_EQ(r.err, banner + echo("Disable", "Disable", "Disable", "Disable", "-18") + tail)
+            << name;
     }
     EXPECT_GE(files, 40);
+}
+
+// Every line is a whole sentence with a correct checksum, a CR LF line end
+// and at most 82 characters with it; the summary counts exactly those lines.
+void check_output(const std::string& name, const std::string& text, int lines_said)
+{
+    static const std::regex sentence(R"(\$GP(GGA|RMC|GSV|ZDA),[^*\r\n]*\*[0-9A-F]{2})");
+    int lines = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << name << ": last line without CR LF";
+        std::string line = text.substr(at, end - at);
+        ASSERT_TRUE(std::regex_match(line, sentence)) << name << ": " << line;
+        EXPECT_LE(line.size() + 2, 82u) << name << ": " << line;
+        unsigned sum = 0;
+        for (std::size_t i = 1; i + 3 < line.size(); ++i)
+            sum ^= static_cast<unsigned char>(line[i]);
+        EXPECT_EQ(std::stoul(line.substr(line.size() - 2), nullptr, 16), sum)
+            << name << ": " << line;
+        ++lines;
+        at = end + 2;
+    }
+    EXPECT_EQ(lines, lines_said) << name;
+}
+
+TEST(real_logs, every_file_converts_to_well_formed_sentences)
+{
+    if (!fs::is_directory(folder))
+        GTEST_SKIP() << "no recordings at " << folder;
+    static const std::regex said(R"(OUTPUT:     (\d+) lines\n)");
+    long total = 0;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        std::string name = e.path().filename().string();
+        if (name == "README.md" || !e.is_regular_file())
+            continue;
+        scratch d;
+        fs::copy_file(e.path(), d.file("in.gps"));
+        for (auto args : {std::vector<std::string>{"in.gps"},
+                          std::vector<std::string>{"in.gps", "/utc", "18"}}) {
+            ran r = run_pellucid(d.path(), args);
+            std::smatch m;
+            ASSERT_TRUE(std::regex_search(r.err, m, said)) << name << "\n" << r.err;
+            int n = std::stoi(m[1]);
+            EXPECT_EQ(r.code, n > 0 ? 0 : 1) << name;
+            check_output(name, read_file(d.file("in.nme")), n);
+            total += n;
+        }
+    }
+    EXPECT_GT(total, 1000);
 }
 
 } // namespace

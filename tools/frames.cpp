@@ -88,7 +88,7 @@ std::string make(const bestvel& v, const header& h)
 std::string make_satvis(const std::vector<satellite>& sats, const header& h, std::int32_t count)
 {
     body b;
-    b.u32(1).u32(1).i32(count < 0 ? static_cast<std::int32_t>(sats.size()) : count);
+    b.u32(1).u32(1).i32(count == real_count ? static_cast<std::int32_t>(sats.size()) : count);
     for (const satellite& s : sats) {
         b.i16(s.prn).i16(0).u32(0).f64(s.elevation).f64(s.azimuth).f64(-1234.5).f64(-1230.25);
     }
@@ -98,7 +98,8 @@ std::string make_satvis(const std::vector<satellite>& sats, const header& h, std
 std::string make_trackstat(const std::vector<channel>& chans, const header& h, std::int32_t count)
 {
     body b;
-    b.u32(0).u32(16).f32(5.0f).i32(count < 0 ? static_cast<std::int32_t>(chans.size()) : count);
+    b.u32(0).u32(16).f32(5.0f).i32(count == real_count ? static_cast<std::int32_t>(chans.size())
+                                                       : count);
     for (const channel& c : chans) {
         b.i16(c.prn).i16(0).u32(c.status).f64(21456789.125).f32(-1234.5f).f32(c.cno);
         b.f32(1234.0f).f32(0.25f).u32(0).f32(1.0f);

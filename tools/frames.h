@@ -59,13 +59,16 @@ struct bestvel {
 };
 std::string make(const bestvel& v, const header& h = {});
 
+// The record count written into a SATVIS or TRACKSTAT header: by default
+// the number of records given, or any other value for frames that lie.
+constexpr std::int32_t real_count = INT32_MIN;
+
 struct satellite {
     std::int16_t prn;
     double elevation, azimuth;
 };
-// count < 0 writes the records with that (false) count in the header field.
 std::string make_satvis(const std::vector<satellite>& sats, const header& h = {},
-                        std::int32_t count = -1);
+                        std::int32_t count = real_count);
 
 struct channel {
     std::int16_t prn;
@@ -73,7 +76,7 @@ struct channel {
     float cno;
 };
 std::string make_trackstat(const std::vector<channel>& chans, const header& h = {},
-                           std::int32_t count = -1);
+                           std::int32_t count = real_count);
 
 struct time {
     double clockoff = 0, utcoffset = -18;

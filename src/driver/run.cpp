@@ -3,6 +3,7 @@
 #include "../input/oem4.h"
 #include "../input/rfifo.h"
 #include "../nmea/nmeastate.h"
+#include "../nmea/whole.h"
 #include "../platform/sys.h"
 #include "console.h"
 #include "options.h"
@@ -112,6 +113,8 @@ int run(int argc, wchar_t** argv)
     }
 
     say(L"OUTPUT:     %d lines\n", p.sentences);
+    if (opt.utcsec <= 0 && state->hasutcoffset)
+        say(L"UTC offset from TIMEB is %d sec\n", to_i32(state->utcoffset));
     say(L"BESTPOSB:   %d\n", store->nbestpos);
     say(L"BESTVELB:   %d\n", store->nbestvel);
     say(L"SATVISB:    %d\n", store->nsatvis);

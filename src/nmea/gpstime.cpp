@@ -1,0 +1,80 @@
+#include "gpstime.h"
+
+#include "nmeastate.h"
+
+#include <cmath>
+
+namespace
+{
+
+constexpr std::int64_t week_seconds = 604800;
+constexpr std::int64_t day_seconds = 86400;
+constexpr std::int64_t epoch_day = 722820; // 1980-01-06, counting 0001-01-01 as day 1
+
+// First day of month i (3 = March ... 14 = February) within a year that
+// begins on 1 March.
+constexpr std::int64_t month_start(std::int64_t i)
+{
+    return (306 * (i + 1)) / 10 - 122;
+}
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b)
+{
+    std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+} // namespace
+
+calendar gps_to_calendar(std::int32_t week, double x)
+{
+    // Whole seconds since the epoch in 64 bits: instants after 2048 stay exact.
+    std::int64_t s = week * week_seconds + static_cast<std::int64_t>(std::floor(x));
+    std::int64_t a = floor_div(s, day_seconds) + epoch_day + 305; // days since 1 March of year 0
+
+    std::int64_t q400 = a / 146097, e = a % 146097;
+    std::int64_t q100 = e / 36524, r = e % 36524;
+    std::int64_t q4 = r / 1461, f = r % 1461;
+    std::int64_t g = 400 * q400 + 100 * q100 + 4 * q4 + f / 365;
+    std::int64_t doy = a - (365 * g + g / 4 - g / 100 + g / 400);
+    if (doy == -1) { // 29 February closing a 4- or 400-year cycle
+        g -= 1;
+        doy = 365;
+    }
+    std::int64_t i = 3;
+    while (i < 14 && doy >= month_start(i + 1))
+        ++i;
+
+    calendar c;
+    c.day = static_cast<std::int32_t>(doy - month_start(i) + 1);
+    c.month = static_cast<std::int32_t>(i > 12 ? i - 12 : i);
+    c.year = static_cast<std::int32_t>(i > 12 ? g + 1 : g);
+
+    double fd = x / 86400.0;
+    double h = (fd - std::floor(fd)) * 24.0;
+    double m = (h - std::floor(h)) * 60.0;
+    c.hour = static_cast<std::int32_t>(h);
+    c.minute = static_cast<std::int32_t>(m);
+    c.second = (m - std::floor(m)) * 60.0;
+    return c;
+}
+
+void set_fix_time(nmeastate& s)
+{
+    double x = s.tow + s.utcoffset;
+    calendar c = gps_to_calendar(s.week, x);
+    auto ms = static_cast<std::int64_t>(std::floor(c.second * 1000.0 + 0.5));
+    if (ms >= 60000) {
+        // Rounding reached the next minute: take the date and time of one
+        // second later, which rolls minute, hour, day, month and year.
+        c = gps_to_calendar(s.week, x + 1.0);
+        ms -= 60000;
+    }
+    s.year = c.year;
+    s.month = c.month;
+    s.day = c.day;
+    s.hour = c.hour;
+    s.minute = c.minute;
+    s.second = static_cast<std::int32_t>(ms / 1000);
+    s.hsec = static_cast<std::int32_t>((ms % 1000) / 10);
+}

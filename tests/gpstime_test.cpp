@@ -1,0 +1,91 @@
+// GPS week and seconds to the UTC time of a fix.
+#include "nmea/gpstime.h"
+#include "nmea/nmeastate.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+namespace
+{
+
+std::string fix_time(std::int32_t week, double tow, double utcoffset)
+{
+    nmeastate s{};
+    s.week = week, s.tow = tow, s.utcoffset = utcoffset;
+    set_fix_time(s);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%02d", s.year, s.month, s.day,
+                  s.hour, s.minute, s.second, s.hsec);
+    return buf;
+}
+
+TEST(gpstime, fix_times)
+{
+    struct row {
+        std::int32_t week;
+        double tow, offset;
+        const char* want;
+    } rows[] = {
+        {0, 0.0, 0.0, "1980-01-06 00:00:00.00"},
+        {1, 0.0, -16.0, "1980-01-12 23:59:44.00"},
+        {1721, 15.5, -16.0, "2012-12-29 23:59:59.50"},
+        {0, 0.0, -16.0, "1980-01-05 23:59:44.00"},
+        {1677, 302400.0, 0.0, "2012-02-29 12:00:00.00"},
+        {1051, 172800.0, 0.0, "2000-02-29 00:00:00.00"},
+        {1721, 172799.0, 0.0, "2012-12-31 23:59:59.00"},
+        {1721, 172799.9996, 0.0, "2013-01-01 00:00:00.00"},
+        {1721, 59.995, 0.0, "2012-12-30 00:00:59.99"},
+        {1721, 59.9996, 0.0, "2012-12-30 00:01:00.00"},
+        {1721, 86399.9994, 0.0, "2012-12-30 23:59:59.99"},
+        {1721, 12.3456, 0.0, "2012-12-30 00:00:12.34"},
+        {3550, 443647.0, 0.0, "2048-01-24 03:14:07.00"},
+        // Past the 32-bit count of seconds.
+        {3550, 443648.0, 0.0, "2048-01-24 03:14:08.00"},
+        {3550, 443647.9996, 0.0, "2048-01-24 03:14:08.00"},
+        {65535, 604799.999, 0.0, "3236-01-12 23:59:59.99"},
+        // The carry with a negative offset across a year end.
+        {2399, 345617.9996, -18.0, "2026-01-01 00:00:00.00"},
+        {2399, 345617.9994, -18.0, "2025-12-31 23:59:59.99"},
+        {2399, 345618.9996, -18.0, "2026-01-01 00:00:01.00"},
+    };
+    for (const row& r : rows)
+        EXPECT_EQ(fix_time(r.week, r.tow, r.offset), r.want) << r.week << " " << r.tow;
+}
+
+// Days from 1970-01-01 to a civil date, written independently of the
+// converter's March-year cycles.
+std::int64_t days_from_civil(std::int64_t y, int m, int d)
+{
+    static const int before[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    auto leaps = [](std::int64_t yy) { return yy / 4 - yy / 100 + yy / 400; };
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return (y - 1970) * 365 + (leaps(y - 1) - leaps(1969)) + before[m - 1] + (m > 2 && leap) + d -
+           1;
+}
+
+TEST(gpstime, dates_agree_with_an_independent_count_of_days)
+{
+    std::mt19937_64 rng(42);
+    const std::int64_t epoch = days_from_civil(1980, 1, 6);
+    for (int i = 0; i < 200000; ++i) {
+        auto week = static_cast<std::int32_t>(rng() % 65536);
+        double x = static_cast<double>(rng() % 1209600) - 302400.0 + (rng() % 1000) / 1000.0;
+        calendar c = gps_to_calendar(week, x);
+        ASSERT_GE(c.month, 1);
+        ASSERT_LE(c.month, 12);
+        ASSERT_GE(c.day, 1);
+        std::int64_t s = week * 604800LL + static_cast<std::int64_t>(std::floor(x));
+        std::int64_t days = s >= 0 ? s / 86400 : -((-s + 86399) / 86400);
+        ASSERT_EQ(days_from_civil(c.year, c.month, c.day) - epoch, days)
+            << week << " " << x << " -> " << c.year << "-" << c.month << "-" << c.day;
+        // The time of day comes from floating steps: it may land a hair
+        // below a whole minute (59.9999999 s), never further off.
+        double sod = static_cast<double>(s - days * 86400) + (x - std::floor(x));
+        ASSERT_NEAR(c.hour * 3600.0 + c.minute * 60.0 + c.second, sod, 1e-6) << week << " " << x;
+        ASSERT_LT(c.second, 60.0);
+    }
+}
+
+} // namespace

@@ -1,0 +1,192 @@
+// Sentences byte for byte, with their checksums and line ends.
+#include "nmea/nmeastate.h"
+#include "nmea/writer.h"
+#include "output.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+
+// 12:34:56.70 UTC on 7 December 2026 at 35°07.40736' N, 139°39.25926' E.
+nmeastate fix()
+{
+    nmeastate s{};
+    s.hour = 12, s.minute = 34, s.second = 56, s.hsec = 70;
+    s.day = 7, s.month = 12, s.year = 2026;
+    s.latdeg = 35, s.latmin = 7.40736, s.latns = 'N';
+    s.londeg = 139, s.lonmin = 39.25926, s.lonew = 'E';
+    s.quality = 1, s.svused = 8;
+    s.hdop = 0.9, s.hashdop = 1;
+    s.height = 45.678, s.undulation = 36.7;
+    s.speed = 1.5, s.track = 271.26, s.hasvel = 1;
+    s.zhour = 12, s.zminute = 34, s.zsecond = 56, s.zhsec = 70;
+    s.zday = 7, s.zmonth = 12, s.zyear = 2026;
+    return s;
+}
+
+std::string line(const char* sentence)
+{
+    char buf[sentence_room];
+    std::snprintf(buf, sizeof buf, "%s", sentence);
+    outfile o;
+    put_sentence(buf, o.f);
+    return o.text();
+}
+
+TEST(writer, gga_with_and_without_hdop)
+{
+    nmeastate s = fix();
+    outfile o;
+    EXPECT_EQ(put_gga(s, o.f), 72); // 69 characters and the line end
+    s.hashdop = 0;
+    put_gga(s, o.f);
+    EXPECT_EQ(o.text(),
+              "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,0.9,45.68,M,36.70,M,,*5A\r\n"
+              "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,,45.68,M,36.70,M,,*7D\r\n");
+}
+
+TEST(writer, rmc_with_and_without_velocity)
+{
+    nmeastate s = fix();
+    outfile o;
+    put_rmc(s, o.f);
+    s.hasvel = 0;
+    put_rmc(s, o.f);
+    EXPECT_EQ(o.text(),
+              "$GPRMC,123456.70,A,3507.4073600,N,13939.2592600,E,2.916,271.3,071226,,,*18\r\n"
+              "$GPRMC,123456.70,A,3507.4073600,N,13939.2592600,E,,,071226,,,*13\r\n");
+}
+
+TEST(writer, zda)
+{
+    outfile o;
+    put_zda(fix(), o.f);
+    EXPECT_EQ(o.text(), "$GPZDA,123456.70,07,12,2026,,*64\r\n");
+}
+
+TEST(writer, minutes_round_in_the_print_without_carry_into_degrees)
+{
+    nmeastate s = fix();
+    s.latmin = 59.99996;
+    s.lonmin = 59.99999996;
+    outfile o;
+    put_gga(s, o.f);
+    put_rmc(s, o.f);
+    std::string t = o.text();
+    EXPECT_NE(t.find(",3560.0000,N,"), std::string::npos) << t;
+    EXPECT_NE(t.find(",13960.0000000,E,"), std::string::npos) << t;
+}
+
+TEST(writer, gsv_group_of_five)
+{
+    nmeastate s{};
+    s.nsats = 5;
+    s.sats[0] = {3, 45, 123, 40};
+    s.sats[1] = {7, 12, 301, -1};
+    s.sats[2] = {19, 67, 5, 0};
+    s.sats[3] = {22, 8, 88, 33};
+    s.sats[4] = {28, 30, 210, 45};
+    outfile o;
+    EXPECT_EQ(put_gsv(s, o.f), 2);
+    EXPECT_EQ(o.text(), "$GPGSV,2,1,5,03,45,123,40,07,12,301,,19,67,005,,22,08,088,33*4B\r\n"
+                        "$GPGSV,2,2,5,28,30,210,45*77\r\n");
+}
+
+TEST(writer, gsv_group_sizes)
+{
+    struct row {
+        int nsats, sentences, after;
+    } rows[] = {{0, 0, 0}, {4, 1, 4}, {5, 2, 5}, {36, 9, 36}, {40, 9, 36}, {128, 9, 36}};
+    for (const row& r : rows) {
+        nmeastate s{};
+        for (int i = 0; i < max_sats; ++i)
+            s.sats[i] = {i + 1, 10, 100, 30};
+        s.nsats = r.nsats;
+        outfile o;
+        EXPECT_EQ(put_gsv(s, o.f), r.sentences) << r.nsats;
+        EXPECT_EQ(s.nsats, r.after);
+        std::string t = o.text();
+        if (r.nsats == 4) {
+            EXPECT_EQ(t, "$GPGSV,1,1,4,01,10,100,30,02,10,100,30,03,10,100,30,04,10,100,30*49\r\n");
+        }
+        if (r.nsats == 40) {
+            EXPECT_EQ(t.substr(0, 14), "$GPGSV,9,1,36,");
+        }
+    }
+}
+
+TEST(writer, blanks_are_removed_before_the_checksum)
+{
+    EXPECT_EQ(line("$G P*"), "$GP*17\r\n");
+    EXPECT_EQ(line(" $ GP \t*"), "$GP\t*1E\r\n"); // a tab is not a blank
+    char buf[sentence_room] = "$G P*";
+    outfile o;
+    EXPECT_EQ(put_sentence(buf, o.f), 7);
+    EXPECT_STREQ(buf, "$GP*");
+}
+
+TEST(writer, short_texts)
+{
+    EXPECT_EQ(line(""), "00\r\n");
+    EXPECT_EQ(line("$*"), "$*00\r\n");
+    EXPECT_EQ(line("$"), "$00\r\n");
+    EXPECT_EQ(line("   "), "00\r\n");
+}
+
+TEST(writer, replace_all_goes_left_to_right_without_searching_what_it_inserted)
+{
+    EXPECT_EQ(replace_all("a a  a", " ", ""), "aaa");
+    EXPECT_EQ(replace_all("aaa", "a", "aa"), "aaaaaa");
+    EXPECT_EQ(replace_all("aaaa", "aa", "a"), "aa");
+    EXPECT_EQ(replace_all("xyz", "q", ""), "xyz");
+    EXPECT_EQ(replace_all("", " ", "x"), "");
+}
+
+TEST(writer, sentences_longer_than_their_bound_are_refused_not_cut)
+{
+    nmeastate s = fix();
+    s.height = 1e300;
+    outfile o;
+    EXPECT_EQ(put_gga(s, o.f), 0);
+    s = fix();
+    s.speed = -1e250;
+    EXPECT_EQ(put_rmc(s, o.f), 0);
+    s = fix();
+    s.latdeg = INT32_MIN, s.londeg = INT32_MIN, s.latmin = -1e90, s.lonmin = -1e90;
+    EXPECT_EQ(put_rmc(s, o.f), 0); // 254 characters would still fit; these do not
+    EXPECT_EQ(o.text(), "");
+
+    // A GSV slot that cannot fit its 31 characters takes its sentence with it;
+    // the others are written and keep the group's count.
+    nmeastate g{};
+    g.nsats = 6;
+    for (int i = 0; i < 6; ++i)
+        g.sats[i] = {i + 1, 10, 100, 30};
+    g.sats[1] = {-32768, INT32_MAX, INT32_MIN, INT32_MAX};
+    EXPECT_EQ(put_gsv(g, o.f), 1);
+    EXPECT_EQ(o.text(), "$GPGSV,2,2,6,05,10,100,30,06,10,100,30*4C\r\n");
+}
+
+TEST(writer, the_bound_is_254_characters_for_gga)
+{
+    // Without HDOP the GGA is this prefix, the height, and this suffix; a
+    // height of 1.5e(k) prints as k + 1 digits and ".00".
+    const std::string prefix = "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,,";
+    const std::string suffix = ",M,36.70,M,,*";
+    nmeastate s = fix();
+    s.hashdop = 0;
+    int k = 254 - static_cast<int>(prefix.size() + suffix.size()) - 4;
+    outfile o;
+    s.height = 1.5 * std::pow(10.0, k);
+    EXPECT_EQ(put_gga(s, o.f), 257);
+    EXPECT_EQ(o.text().size(), 254u + 4u);
+    s.height *= 10;
+    EXPECT_EQ(put_gga(s, o.f), 0);
+    EXPECT_EQ(o.text().size(), 254u + 4u);
+}
+
+} // namespace
