@@ -1,0 +1,180 @@
+// Throughput of the converter over large generated logs, and of its hot
+// stages alone. Run with: make bench
+#include "driver/options.h"
+#include "frames.h"
+#include "input/logstore.h"
+#include "input/oem4.h"
+#include "input/rfifo.h"
+#include "nmea/nmeastate.h"
+#include "nmea/writer.h"
+#include "sample.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr std::size_t target = 64u << 20; // bytes per generated log
+
+std::string repeat_to_target(const std::string& unit)
+{
+    std::string s;
+    s.reserve(target + unit.size());
+    while (s.size() < target)
+        s += unit;
+    return s;
+}
+
+// Position and velocity at 20 Hz with a TIME log each second: the heaviest
+// output per input byte.
+std::string positions()
+{
+    std::string unit;
+    frames::header h;
+    h.week = 2448;
+    for (int sec = 0; sec < 60; ++sec) {
+        h.msec = 131700000u + 1000u * static_cast<std::uint32_t>(sec);
+        unit += frames::make(frames::time{}, h);
+        for (int k = 0; k < 20; ++k) {
+            h.msec += 50;
+            frames::bestpos p;
+            p.lat = 51.0447 + 1e-6 * (sec * 20 + k);
+            p.lon = -114.0719 - 1e-6 * (sec * 20 + k);
+            p.height = 1048.3 + 0.001 * k;
+            unit += frames::make(p, h);
+            frames::bestvel v;
+            v.speed = 6.2;
+            v.track = 72.5;
+            unit += frames::make(v, h);
+        }
+    }
+    return repeat_to_target(unit);
+}
+
+// Long logs the converter does not use (raw measurements): parsing and CRC only.
+std::string unrelated()
+{
+    std::mt19937 rng(1);
+    std::string body(3800, '\0');
+    for (char& c : body)
+        c = static_cast<char>(rng());
+    return repeat_to_target(frames::frame(43, body));
+}
+
+// Line noise full of false sync bytes: the worst case for rewinds.
+std::string noise()
+{
+    std::mt19937 rng(2);
+    std::string s(target / 4, '\0');
+    for (char& c : s) {
+        unsigned r = rng() % 100;
+        c = r < 10   ? '\xAA'
+            : r < 15 ? '\x44'
+            : r < 18 ? '\x12'
+            : r < 20 ? '\x1C'
+                     : static_cast<char>(rng());
+    }
+    return s;
+}
+
+// A temporary file holding the bytes, removed at exit.
+struct logfile {
+    std::string path;
+    std::size_t size;
+    explicit logfile(const std::string& bytes) : size(bytes.size())
+    {
+        char tmpl[] = "/tmp/pellucid-bench-XXXXXX";
+        int fd = mkstemp(tmpl);
+        path = tmpl;
+        std::FILE* f = fdopen(fd, "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    ~logfile() { std::remove(path.c_str()); }
+};
+
+void convert_file(benchmark::State& state, const logfile& log)
+{
+    convopt opt{1, 1, 1, 1, 0, L"nme"};
+    std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[chunk_size]);
+    for (auto _ : state) {
+        std::unique_ptr<logstore> store(new logstore());
+        std::unique_ptr<nmeastate> st(new nmeastate());
+        oem4 parser;
+        rfifo ring;
+        ring.setup();
+        std::FILE* in = std::fopen(log.path.c_str(), "rb");
+        std::FILE* out = std::fopen("/dev/null", "wb");
+        pumped p = pump(in, out, ring, parser, *store, *st, opt, chunk.get());
+        benchmark::DoNotOptimize(p);
+        std::fclose(in);
+        std::fclose(out);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * log.size));
+}
+
+void bm_sample_mix(benchmark::State& state)
+{
+    static logfile log(repeat_to_target(make_sample()));
+    convert_file(state, log);
+}
+
+void bm_positions(benchmark::State& state)
+{
+    static logfile log(positions());
+    convert_file(state, log);
+}
+
+void bm_unrelated_logs(benchmark::State& state)
+{
+    static logfile log(unrelated());
+    convert_file(state, log);
+}
+
+void bm_noise(benchmark::State& state)
+{
+    static logfile log(noise());
+    convert_file(state, log);
+}
+
+void bm_crc(benchmark::State& state)
+{
+    std::string f(4091, '\x5a');
+    for (auto _ : state)
+        benchmark::DoNotOptimize(crc32(reinterpret_cast<const std::uint8_t*>(f.data()), 4091));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 4091);
+}
+
+void bm_gga_rmc(benchmark::State& state)
+{
+    nmeastate s{};
+    s.hour = 12, s.minute = 34, s.second = 56, s.hsec = 70, s.day = 7, s.month = 12, s.year = 2026;
+    s.latdeg = 51, s.latmin = 2.6852823, s.latns = 'N', s.londeg = 114, s.lonmin = 4.2975293;
+    s.lonew = 'W', s.quality = 4, s.svused = 9, s.hdop = 0.8, s.hashdop = 1, s.height = 1048.3;
+    s.undulation = -16.9, s.speed = 6.2, s.track = 72.5, s.hasvel = 1;
+    std::FILE* out = std::fopen("/dev/null", "wb");
+    for (auto _ : state) {
+        put_gga(s, out);
+        put_rmc(s, out);
+    }
+    std::fclose(out);
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 2);
+}
+
+} // namespace
+
+BENCHMARK(bm_sample_mix)->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_positions)->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_unrelated_logs)->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_noise)->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_crc);
+BENCHMARK(bm_gga_rmc);
+
+BENCHMARK_MAIN();
