@@ -18,8 +18,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 constexpr std::size_t target = 64u << 20; // bytes per generated log
 

@@ -5,8 +5,7 @@
 
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 TEST(cli, no_arguments_prints_usage)
 {

@@ -12,8 +12,7 @@
 #include <limits>
 #include <memory>
 
-namespace
-{
+namespace {
 
 using frames::header;
 

@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <random>
 
-namespace
-{
+namespace {
 
 std::string fix_time(std::int32_t week, double tow, double utcoffset)
 {

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 TEST(outpath, names_beside_the_input)
 {

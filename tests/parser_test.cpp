@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 std::vector<int> feed_all(oem4& p, const std::string& bytes)
 {

@@ -4,8 +4,7 @@
 
 #include <random>
 
-namespace
-{
+namespace {
 
 TEST(platform, file_names_round_trip_any_bytes)
 {

@@ -7,8 +7,7 @@
 
 #include <random>
 
-namespace
-{
+namespace {
 
 using frames::header;
 
@@ -28,24 +27,12 @@ counts scan(const std::string& s)
                                        std::uint32_t(b[i + len - 1]) << 24;
                 if (crc32(b + i, static_cast<int>(len - 4)) == stored) {
                     switch (b[i + 4] | b[i + 5] << 8) {
-                    case 42:
-                        ++c.bestpos;
-                        break;
-                    case 99:
-                        ++c.bestvel;
-                        break;
-                    case 48:
-                        ++c.satvis;
-                        break;
-                    case 83:
-                        ++c.trackstat;
-                        break;
-                    case 101:
-                        ++c.time;
-                        break;
-                    case 174:
-                        ++c.psrdop;
-                        break;
+                    case 42: ++c.bestpos; break;
+                    case 99: ++c.bestvel; break;
+                    case 48: ++c.satvis; break;
+                    case 83: ++c.trackstat; break;
+                    case 101: ++c.time; break;
+                    case 174: ++c.psrdop; break;
                     }
                     i += len;
                     continue;
@@ -178,23 +165,15 @@ TEST(pump, counts_match_an_independent_scan_of_random_damaged_streams)
         std::string s;
         while (s.size() < 150000) {
             switch (pick(8)) {
-            case 0:
-                s += junk(pick(300));
-                break;
-            case 1:
-                s += frames::frame(ids[pick(9)], junk(pick(300)), {}, false);
-                break;
+            case 0: s += junk(pick(300)); break;
+            case 1: s += frames::frame(ids[pick(9)], junk(pick(300)), {}, false); break;
             case 2: {
                 std::string f = good();
                 s += f.substr(0, static_cast<std::size_t>(pick(static_cast<int>(f.size()))));
                 break;
             }
-            case 3:
-                s += "\xAA\x44\x12\x1C" + junk(pick(12));
-                break;
-            case 4:
-                s += rejected_candidate(100 + pick(3960), good()).substr(0, 4000);
-                break;
+            case 3: s += "\xAA\x44\x12\x1C" + junk(pick(12)); break;
+            case 4: s += rejected_candidate(100 + pick(3960), good()).substr(0, 4000); break;
             case 5: { // text-mode damage: a LF inside a frame becomes CR LF
                 std::string f = good() + "\n";
                 auto at = f.find('\n', 28);
@@ -203,9 +182,7 @@ TEST(pump, counts_match_an_independent_scan_of_random_damaged_streams)
                 s += f;
                 break;
             }
-            default:
-                s += good();
-                break;
+            default: s += good(); break;
             }
         }
         EXPECT_EQ(pump_counts(s), scan(s)) << "seed " << seed;

@@ -10,8 +10,7 @@
 #include <regex>
 #include <sstream>
 
-namespace
-{
+namespace {
 
 namespace fs = std::filesystem;
 

@@ -7,8 +7,7 @@
 
 #include <sys/stat.h>
 
-namespace
-{
+namespace {
 
 int run_in_process(std::vector<std::wstring> args, std::string& console)
 {

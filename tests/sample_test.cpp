@@ -8,8 +8,7 @@
 #include <sstream>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 const std::string examples = SOURCE_DIR "/examples";
 const std::string golden = SOURCE_DIR "/tests/golden";

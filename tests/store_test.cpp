@@ -7,8 +7,7 @@
 #include <cstring>
 #include <memory>
 
-namespace
-{
+namespace {
 
 void store(logstore& s, const std::string& f)
 {

@@ -15,8 +15,7 @@ struct ran {
 ran run_pellucid(const std::string& dir, const std::vector<std::string>& args);
 
 // A fresh empty folder, removed with everything in it when the object dies.
-class scratch
-{
+class scratch {
   public:
     scratch();
     ~scratch();

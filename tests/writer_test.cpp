@@ -8,8 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace
-{
+namespace {
 
 // 12:34:56.70 UTC on 7 December 2026 at 35°07.40736' N, 139°39.25926' E.
 nmeastate fix()

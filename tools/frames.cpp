@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-namespace frames
-{
+namespace frames {
 
 body& body::u8(std::uint8_t v)
 {

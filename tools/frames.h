@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace frames
-{
+namespace frames {
 
 // Header fields a caller may want to set; the rest are plausible constants.
 struct header {

@@ -7,8 +7,7 @@
 #include <random>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // A vehicle survey near Calgary: three minutes from GPS week 2448, second
 // 131700 (2026-12-07 12:34:42 UTC), position and velocity at 4 Hz, the

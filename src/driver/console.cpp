@@ -1,7 +1,6 @@
 #include "console.h"
 
-namespace con
-{
+namespace con {
 
 std::wstring format(const wchar_t* fmt, const std::wstring* args, int nargs)
 {

@@ -8,8 +8,7 @@
 #include <cstdint>
 #include <string>
 
-namespace con
-{
+namespace con {
 
 inline std::wstring arg(const std::wstring& s)
 {

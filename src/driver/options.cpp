@@ -4,8 +4,7 @@
 
 #include <cstdint>
 
-namespace
-{
+namespace {
 wchar_t fold(wchar_t c)
 {
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;

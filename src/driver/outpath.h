@@ -6,8 +6,7 @@
 // A path split into drive ("C:"), directory (up to and including the last
 // "\" or "/"), file name and extension (from the last dot of the final
 // component). drive + dir + fname + ext always gives back path.
-class pathsplit
-{
+class pathsplit {
   public:
     explicit pathsplit(const wchar_t* p);
     virtual ~pathsplit() = default;

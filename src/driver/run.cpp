@@ -14,8 +14,7 @@
 #include <cstring>
 #include <memory>
 
-namespace
-{
+namespace {
 
 void usage()
 {

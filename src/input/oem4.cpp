@@ -4,8 +4,7 @@
 
 #include <array>
 
-namespace
-{
+namespace {
 
 constexpr std::array<std::uint32_t, 256> make_table()
 {
@@ -73,9 +72,7 @@ int oem4::feed(std::uint8_t b)
     case 5:
     case 6:
     case 7:
-    case 8:
-        ++fill;
-        return 0;
+    case 8: ++fill; return 0;
     case 9:
         framelen = (fbuf[8] | (fbuf[9] << 8)) + frame_header + frame_crc;
         if (framelen >= fsize) {

@@ -13,8 +13,7 @@ constexpr int frame_capacity = 4096; // a frame must be shorter than this
 // NovAtel's CRC-32: reflected polynomial 0xEDB88320, start 0, no final XOR.
 std::uint32_t crc32(const std::uint8_t* p, int n, std::uint32_t crc = 0);
 
-class oem4 final
-{
+class oem4 final {
   public:
     oem4();
     virtual ~oem4();

@@ -16,8 +16,7 @@ constexpr int chunk_size = 1024;
 // chunk of unread bytes waits behind it; a power of two keeps the wrap cheap.
 constexpr int ring_size = 8192;
 
-class rfifo final
-{
+class rfifo final {
   public:
     rfifo() = default;
     virtual ~rfifo();

@@ -9,8 +9,7 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 
 // Records that a stored frame really holds: its count, bounded by what its
 // message length has room for. Records beyond the frame are never read.
@@ -43,8 +42,7 @@ std::int32_t quality_of(std::uint32_t postype)
     case 49: // WIDE_INT
     case 50: // NARROW_INT
         return 4;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

@@ -4,8 +4,7 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 
 constexpr std::int64_t week_seconds = 604800;
 constexpr std::int64_t day_seconds = 86400;

@@ -6,8 +6,7 @@
 #include <cstdarg>
 #include <cstring>
 
-namespace
-{
+namespace {
 
 #if defined(__GNUC__)
 #define PRINTF_LIKE(f, a) __attribute__((format(printf, f, a)))

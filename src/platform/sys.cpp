@@ -9,11 +9,9 @@
 #include <sys/stat.h>
 #endif
 
-namespace sys
-{
+namespace sys {
 
-namespace
-{
+namespace {
 int grab_countdown = -1;
 }
 
@@ -81,8 +79,7 @@ std::FILE* open_out(const std::wstring& path)
     return _wfopen(path.c_str(), L"wt");
 }
 
-namespace
-{
+namespace {
 bool file_id(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
 {
     HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -109,8 +106,7 @@ bool same_file(const std::wstring& a, const std::wstring& b)
 const char line_end[] = "\r\n";
 const std::size_t line_end_len = 2;
 
-namespace
-{
+namespace {
 // Length of the valid UTF-8 sequence at p (at most n bytes), with its code
 // point, or 0 when the bytes there are not valid UTF-8 (overlong forms,
 // surrogates and values above U+10FFFF included).

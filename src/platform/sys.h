@@ -13,8 +13,7 @@
 // the command line as wide strings.
 int run(int argc, wchar_t** argv);
 
-namespace sys
-{
+namespace sys {
 
 // The line end written after every output line. On Windows the output file is
 // opened in text mode, which stores "\n" as CR LF; elsewhere both bytes are
