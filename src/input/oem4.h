@@ -26,6 +26,12 @@ class oem4 final {
     virtual int feed(std::uint8_t b);
     bool check_crc() const;
 
+    // Takes bytes from p (at most n) as feed would take them one by one, up
+    // to and including the first whose answer is not 0; answers that answer
+    // (or 0) and sets used to the bytes taken. Runs of bytes that cannot
+    // change the answer are skipped or copied whole.
+    int take(const std::uint8_t* p, int n, int& used);
+
     // The input has ended: a candidate still incomplete can never complete,
     // so it is rejected like any other. Answers -k (give the last k bytes
     // again) or 0 when there is nothing to look at again; hunting afterwards.

@@ -39,6 +39,12 @@ class rfifo final {
     }
     void unget(int k) { rpos = (rpos - k) & (rsize - 1); }
 
+    // Stores n bytes (the ring must have room: it is empty when filled).
+    void put_all(const std::uint8_t* p, int n);
+    // Bytes readable from rpos without wrapping, and taking k of them.
+    int span() const { return (wpos >= rpos ? wpos : rsize) - rpos; }
+    void skip(int k) { rpos = (rpos + k) & (rsize - 1); }
+
     std::uint8_t* rbuf = nullptr;
     int rsize = 0;
     int wpos = 0; // where the next byte is stored
