@@ -1,42 +1,25 @@
 #include "writer.h"
 
 #include "../platform/sys.h"
+#include "fields.h"
 #include "nmeastate.h"
 
-#include <cstdarg>
 #include <cstring>
 
 namespace {
 
-#if defined(__GNUC__)
-#define PRINTF_LIKE(f, a) __attribute__((format(printf, f, a)))
-#else
-#define PRINTF_LIKE(f, a)
-#endif
-
-// Bounded print: true when the whole text fit in `limit` chars with its NUL.
-PRINTF_LIKE(3, 4) bool print(char* buf, std::size_t limit, const char* fmt, ...)
+// Writes a formatted sentence, or refuses it whole (answers 0) when its
+// text would not fit its bound, rather than write a cut one whose checksum
+// would be that of the wrong text.
+int emit(fields& f, std::FILE* out)
 {
-    va_list ap;
-    va_start(ap, fmt);
-    int n = std::vsnprintf(buf, limit, fmt, ap);
-    va_end(ap);
-    return n >= 0 && static_cast<std::size_t>(n) < limit;
+    return f.fits() ? put_sentence(f.text(), out) : 0;
 }
 
-// One engine for every sentence: format within the bound and write it, or
-// refuse the sentence whole (answer 0) rather than write a cut one with a
-// checksum of the wrong text.
-PRINTF_LIKE(3, 4) int emit(std::FILE* out, std::size_t limit, const char* fmt, ...)
+// The time of the fix: "%02d%02d%02d.%02d".
+fields& hms(fields& f, std::int32_t h, std::int32_t m, std::int32_t sec, std::int32_t hsec)
 {
-    char text[sentence_room];
-    va_list ap;
-    va_start(ap, fmt);
-    int n = std::vsnprintf(text, limit, fmt, ap);
-    va_end(ap);
-    if (n < 0 || static_cast<std::size_t>(n) >= limit)
-        return 0;
-    return put_sentence(text, out);
+    return f.d(h, 2).d(m, 2).d(sec, 2).c('.').d(hsec, 2);
 }
 
 } // namespace
@@ -76,41 +59,49 @@ int put_sentence(char* text, std::FILE* out)
     return static_cast<int>(n + 3);
 }
 
+// "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,,*",
+// the HDOP field ("%.1lf") empty while no HDOP is known.
 int put_gga(const nmeastate& s, std::FILE* out)
 {
+    fields f(255);
+    hms(f.s("$GPGGA,"), s.hour, s.minute, s.second, s.hsec).c(',');
+    f.d(s.latdeg, 2).f(s.latmin, 4, 7).c(',').c(s.latns).c(',');
+    f.d(s.londeg, 3).f(s.lonmin, 4, 7).c(',').c(s.lonew).c(',');
+    f.d(s.quality).c(',').d(s.svused, 2).c(',');
     if (s.hashdop)
-        return emit(out, 255,
-                    "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%"
-                    ".2lf,M,,*",
-                    s.hour, s.minute, s.second, s.hsec, s.latdeg, s.latmin, s.latns, s.londeg,
-                    s.lonmin, s.lonew, s.quality, s.svused, s.hdop, s.height, s.undulation);
-    return emit(
-        out, 255,
-        "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,,%.2lf,M,%.2lf,M,,*",
-        s.hour, s.minute, s.second, s.hsec, s.latdeg, s.latmin, s.latns, s.londeg, s.lonmin,
-        s.lonew, s.quality, s.svused, s.height, s.undulation);
+        f.f(s.hdop, 1);
+    f.c(',').f(s.height, 2).s(",M,").f(s.undulation, 2).s(",M,,*");
+    return emit(f, out);
 }
 
+// "$GPRMC,%02d%02d%02d.%02d,A,%02d%010.7lf,%c,%03d%010.7lf,%c,%.3lf,%.1lf,%02d%02d%02d,,,*",
+// speed (knots) and track empty while no velocity is known.
 int put_rmc(const nmeastate& s, std::FILE* out)
 {
+    fields f(255);
+    hms(f.s("$GPRMC,"), s.hour, s.minute, s.second, s.hsec).s(",A,");
+    f.d(s.latdeg, 2).f(s.latmin, 7, 10).c(',').c(s.latns).c(',');
+    f.d(s.londeg, 3).f(s.lonmin, 7, 10).c(',').c(s.lonew).c(',');
     if (s.hasvel)
-        return emit(out, 255,
-                    "$GPRMC,%02d%02d%02d.%02d,A,%02d%010.7lf,%c,%03d%010.7lf,%c,%.3lf,%.1lf,%02d%"
-                    "02d%02d,,,*",
-                    s.hour, s.minute, s.second, s.hsec, s.latdeg, s.latmin, s.latns, s.londeg,
-                    s.lonmin, s.lonew, s.speed / 0.514444, s.track, s.day, s.month, s.year % 100);
-    return emit(out, 255,
-                "$GPRMC,%02d%02d%02d.%02d,A,%02d%010.7lf,%c,%03d%010.7lf,%c,,,%02d%02d%02d,,,*",
-                s.hour, s.minute, s.second, s.hsec, s.latdeg, s.latmin, s.latns, s.londeg, s.lonmin,
-                s.lonew, s.day, s.month, s.year % 100);
+        f.f(s.speed / 0.514444, 3).c(',').f(s.track, 1);
+    else
+        f.c(',');
+    f.c(',').d(s.day, 2).d(s.month, 2).d(s.year % 100, 2).s(",,,*");
+    return emit(f, out);
 }
 
+// "$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*"
 int put_zda(const nmeastate& s, std::FILE* out)
 {
-    return emit(out, 256, "$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*", s.zhour, s.zminute,
-                s.zsecond, s.zhsec, s.zday, s.zmonth, s.zyear);
+    fields f(256);
+    hms(f.s("$GPZDA,"), s.zhour, s.zminute, s.zsecond, s.zhsec).c(',');
+    f.d(s.zday, 2).c(',').d(s.zmonth, 2).c(',').d(s.zyear, 4).s(",,*");
+    return emit(f, out);
 }
 
+// "$GPGSV,%d,%d,%d%s%s%s%s*" with four slots, each ",%02d,%02d,%03d,%02d"
+// (PRN, elevation, azimuth, SNR), the SNR empty when there is none, and
+// nothing for the slots past the last satellite.
 int put_gsv(nmeastate& s, std::FILE* out)
 {
     if (s.nsats > 36)
@@ -118,23 +109,22 @@ int put_gsv(nmeastate& s, std::FILE* out)
     int total = (s.nsats + 3) / 4;
     int written = 0;
     for (int k = 1; k <= total; ++k) {
-        char slot[4][32];
-        bool fits = true;
-        for (int j = 0; j < 4; ++j) {
-            int i = 4 * (k - 1) + j;
+        fields f(256);
+        f.s("$GPGSV,").d(total).c(',').d(k).c(',').d(s.nsats);
+        bool slots_fit = true;
+        for (int i = 4 * (k - 1); i < 4 * k && i < s.nsats; ++i) {
             const satinfo& v = s.sats[i];
-            if (i >= s.nsats)
-                slot[j][0] = '\0';
-            else if (v.snr > 0)
-                fits &= print(slot[j], 32, ",%02d,%02d,%03d,%02d", v.prn, v.elevation, v.azimuth,
-                              v.snr);
-            else
-                fits &= print(slot[j], 32, ",%02d,%02d,%03d,", v.prn, v.elevation, v.azimuth);
+            fields slot(32);
+            slot.c(',').d(v.prn, 2).c(',').d(v.elevation, 2).c(',').d(v.azimuth, 3).c(',');
+            if (v.snr > 0)
+                slot.d(v.snr, 2);
+            slots_fit = slots_fit && slot.fits();
+            f.s(slot.text());
         }
         // A sentence with a slot that does not fit is left out; the rest of
         // the group still carries the group's full sentence count.
-        if (fits && emit(out, 256, "$GPGSV,%d,%d,%d%s%s%s%s*", total, k, s.nsats, slot[0], slot[1],
-                         slot[2], slot[3]) != 0)
+        f.c('*');
+        if (slots_fit && emit(f, out) != 0)
             ++written;
     }
     return written;

@@ -1,0 +1,99 @@
+// The sentence field engine prints exactly what the C formats print.
+#include "nmea/fields.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace {
+
+std::string c_print(const char* fmt, int width, int prec, double v)
+{
+    char buf[512];
+    std::snprintf(buf, sizeof buf, fmt, width, prec, v);
+    return buf;
+}
+
+// What the engine prints, or "(refused)" when it does not fit a sentence.
+std::string engine(double v, int prec, int width)
+{
+    fields f(256);
+    f.f(v, prec, width);
+    return f.fits() ? f.text() : "(refused)";
+}
+
+std::string c_print(double v, int prec, int width)
+{
+    std::string s = c_print("%0*.*f", width, prec, v);
+    return s.size() < 256 ? s : "(refused)";
+}
+
+TEST(fields, fixed_point_matches_the_c_print)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> values = {
+        0.0,     -0.0,     nan,         -nan,    inf,      -inf,  DBL_MAX, -DBL_MAX,
+        DBL_MIN, 5e-324,   0.125,       0.375,   2.5,      -2.5,  0.05,    0.15,
+        1.005,   59.99996, 59.99999996, 7.40736, 39.25926, 1e300, -1e22,   123456789.987654321};
+    std::mt19937_64 rng(9);
+    for (int i = 0; i < 20000; ++i) {
+        std::uint64_t bits = rng();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        values.push_back(v); // any bit pattern at all
+        values.push_back(
+            std::ldexp(static_cast<double>(rng() % 100000000), -static_cast<int>(rng() % 40)) *
+            (rng() % 2 ? 1 : -1)); // short binary fractions: many exact halves
+    }
+    const int precs[] = {0, 1, 2, 3, 4, 7};
+    const int widths[] = {0, 7, 10};
+    for (double v : values)
+        for (int p : precs)
+            for (int w : widths)
+                ASSERT_EQ(engine(v, p, w), c_print(v, p, w)) << v << " %0" << w << "." << p << "f";
+}
+
+TEST(fields, integers_match_the_c_print)
+{
+    std::vector<std::int32_t> values = {0,  1,   -1,  9,    10,        -10,
+                                        99, 100, 999, 1000, INT32_MAX, INT32_MIN};
+    std::mt19937 rng(3);
+    for (int i = 0; i < 5000; ++i)
+        values.push_back(static_cast<std::int32_t>(rng()) >> (rng() % 31));
+    for (std::int32_t v : values)
+        for (int w : {0, 2, 3, 4}) {
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%0*d", w, v);
+            fields f(64);
+            ASSERT_EQ(std::string(f.d(v, w).text()), buf) << v << " width " << w;
+        }
+}
+
+TEST(fields, text_fits_only_within_its_bound)
+{
+    // A print bounded at `limit` holds limit - 1 characters.
+    for (std::size_t limit : {1u, 2u, 32u, 255u, 256u}) {
+        fields exact(limit), over(limit);
+        std::string t(limit - 1, 'x');
+        exact.s(t.c_str());
+        over.s(t.c_str()).c('y');
+        EXPECT_TRUE(exact.fits()) << limit;
+        EXPECT_EQ(std::string(exact.text()), t);
+        EXPECT_FALSE(over.fits()) << limit;
+    }
+    // The longest GSV slot without an SNR is 31 characters and fits its
+    // bound of 32; with one it does not.
+    fields slot(32);
+    slot.c(',').d(-32768, 2).c(',').d(INT32_MAX, 2).c(',').d(INT32_MIN, 3).c(',');
+    EXPECT_TRUE(slot.fits());
+    slot.d(1, 2);
+    EXPECT_FALSE(slot.fits());
+}
+
+} // namespace
