@@ -351,6 +351,34 @@ TEST_F(converting, velocity_keeps_its_last_good_value)
     EXPECT_EQ(store->bestvel[0], 0);
 }
 
+TEST_F(converting, logs_too_short_for_their_fields_are_used_up_and_ignored)
+{
+    manual_offset(18);
+    feed(frames::make(tokyo(), at_fix()));
+    frames::bestvel v;
+    v.speed = 1.5;
+    feed(frames::make(v));
+    feed(frames::make_psrdop(0.9f));
+    feed(frames::make(valid_time()));
+    std::size_t before = lines().size();
+    // Each cut one byte short of the last field read, with a good CRC: what
+    // the slot holds past it is left over from the frame before.
+    std::string pos = frames::make(tokyo(), at_fix());
+    EXPECT_EQ(feed(frames::frame(42, pos.substr(28, 65), at_fix())), 0);
+    EXPECT_EQ(feed(frames::frame(99, std::string(39, '\x01'))), 0);
+    EXPECT_EQ(feed(frames::frame(174, std::string(11, '\x01'))), 0);
+    EXPECT_EQ(feed(frames::frame(101, std::string(43, '\x01'))), 0);
+    EXPECT_EQ(feed(frames::frame(42, "")), 0);
+    EXPECT_EQ(lines().size(), before);
+    EXPECT_EQ(s.speed, 1.5);
+    EXPECT_EQ(s.hdop, 0.9f);
+    EXPECT_EQ(store->bestpos[0] | store->bestvel[0] | store->psrdop[0] | store->time[0], 0);
+    EXPECT_EQ(store->nbestpos, 3); // counted like any other frame
+
+    // Longer than usual is fine: the fields are all there.
+    EXPECT_EQ(feed(frames::frame(42, pos.substr(28, 72) + std::string(500, '\x07'), at_fix())), 2);
+}
+
 TEST_F(converting, hostile_values_never_write_a_sentence_beyond_its_bound)
 {
     manual_offset(18);

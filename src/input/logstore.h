@@ -47,6 +47,19 @@ inline std::uint16_t msg_length(const std::uint8_t* f)
     return ld_u16(f + 8);
 }
 
+// Body bytes a reader of each fixed-layout log needs: a shorter frame of
+// that log holds only part of its fields (the rest of the slot is left over
+// from older frames), so it is not read.
+constexpr int bestpos_needs = 66;
+constexpr int bestvel_needs = 40;
+constexpr int time_needs = 44;
+constexpr int psrdop_needs = 12;
+
+inline bool holds(const std::uint8_t* f, int body)
+{
+    return msg_length(f) >= body;
+}
+
 struct bestpos_log {
     std::uint16_t week;
     std::uint32_t msec; // milliseconds into the GPS week

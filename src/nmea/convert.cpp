@@ -93,6 +93,8 @@ bool take_satellites(logstore& store, nmeastate& s)
 // Takes a valid TIME log; answers whether it calls for a ZDA.
 bool take_time(const std::uint8_t* slot, nmeastate& s, const convopt& opt)
 {
+    if (!holds(slot, time_needs))
+        return false;
     time_log t = read_time(slot);
     if (t.status != 1)
         return false;
@@ -118,6 +120,8 @@ bool take_time(const std::uint8_t* slot, nmeastate& s, const convopt& opt)
 // Takes a BESTPOS with a computed solution; answers whether it did.
 bool take_position(const std::uint8_t* slot, nmeastate& s)
 {
+    if (!holds(slot, bestpos_needs))
+        return false;
     bestpos_log p = read_bestpos(slot);
     if (p.solstat != 0)
         return false;
@@ -137,6 +141,8 @@ bool take_position(const std::uint8_t* slot, nmeastate& s)
 
 void take_velocity(const std::uint8_t* slot, nmeastate& s)
 {
+    if (!holds(slot, bestvel_needs))
+        return;
     bestvel_log v = read_bestvel(slot);
     if (v.solstat != 0)
         return;
@@ -161,8 +167,10 @@ std::int32_t convert(logstore& store, nmeastate& s, std::FILE* out, const convop
         store.time[0] = 0;
     }
     if (store.psrdop[0] == fresh) {
-        s.hdop = read_hdop(store.psrdop);
-        s.hashdop = 1;
+        if (holds(store.psrdop, psrdop_needs)) {
+            s.hdop = read_hdop(store.psrdop);
+            s.hashdop = 1;
+        }
         store.psrdop[0] = 0;
     }
     if (store.bestpos[0] == fresh) {
