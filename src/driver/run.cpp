@@ -35,6 +35,8 @@ void usage()
     say(L"(*3) if no PSRDOPB, DOP field will be NULL.\n");
 }
 
+constexpr std::size_t io_buffer = 256 * 1024;
+
 struct file_closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -97,6 +99,11 @@ int run(int argc, wchar_t** argv)
         say(L"Output file %s open error.\n", outname);
         return 1;
     }
+
+    // Large stream buffers: the pump reads and the writer writes in small
+    // pieces, the system is asked for big ones.
+    std::setvbuf(in.get(), nullptr, _IOFBF, io_buffer);
+    std::setvbuf(out.get(), nullptr, _IOFBF, io_buffer);
 
     pumped p = pump(in.get(), out.get(), ring, parser, *store, *state, opt, chunk.get());
 
