@@ -170,7 +170,7 @@ std::string make_sample()
             if (sec == 63 && k == 2)
                 pos[60] = static_cast<char>(pos[60] ^ 0x40); // a bit error: CRC fails
             if (sec == 128 && k == 1)
-                vel = vel.substr(0, 40); // cut short by a dropout
+                vel.resize(40); // cut short by a dropout
             log += pos + vel;
         }
     }
