@@ -20,6 +20,8 @@ struct outfile {
         std::rewind(f);
         if (n > 0 && std::fread(&s[0], 1, s.size(), f) != s.size())
             s.clear();
+        // A write may follow this read only after a positioning call.
+        std::fseek(f, 0, SEEK_END);
         return s;
     }
 };

@@ -107,7 +107,11 @@ int run(int argc, wchar_t** argv)
 
     pumped p = pump(in.get(), out.get(), ring, parser, *store, *state, opt, chunk.get());
 
-    bool write_failed = std::ferror(out.get()) != 0;
+    // The last buffered bytes are written here: flush and test the stream
+    // before closing it, since some C runtimes answer 0 from fclose even when
+    // its own final flush failed.
+    bool write_failed = std::fflush(out.get()) != 0;
+    write_failed = std::ferror(out.get()) != 0 || write_failed;
     write_failed = (std::fclose(out.release()) != 0) || write_failed;
     if (p.read_error) {
         say(L"Input file %s read error.\n", inname);

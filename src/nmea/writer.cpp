@@ -1,6 +1,5 @@
 #include "writer.h"
 
-#include "../platform/sys.h"
 #include "fields.h"
 #include "nmeastate.h"
 
@@ -52,8 +51,9 @@ int put_sentence(char* text, std::FILE* out)
     std::memcpy(line, text, n);
     line[n] = hex[(sum >> 4) & 0xF];
     line[n + 1] = hex[sum & 0xF];
-    std::memcpy(line + n + 2, sys::line_end, sys::line_end_len);
-    std::size_t len = n + 2 + sys::line_end_len;
+    line[n + 2] = '\r';
+    line[n + 3] = '\n';
+    std::size_t len = n + 4;
     if (std::fwrite(line, 1, len, out) != len)
         return -1;
     return static_cast<int>(n + 3);

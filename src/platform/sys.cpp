@@ -29,9 +29,6 @@ void fail_grab_after(int n)
 
 #ifdef _WIN32
 
-const char line_end[] = "\n";
-const std::size_t line_end_len = 1;
-
 std::wstring from_bytes(const std::string& bytes)
 {
     if (bytes.empty())
@@ -76,7 +73,7 @@ std::FILE* open_in(const std::wstring& path)
 
 std::FILE* open_out(const std::wstring& path)
 {
-    return _wfopen(path.c_str(), L"wt");
+    return _wfopen(path.c_str(), L"wb");
 }
 
 namespace {
@@ -102,9 +99,6 @@ bool same_file(const std::wstring& a, const std::wstring& b)
 }
 
 #else
-
-const char line_end[] = "\r\n";
-const std::size_t line_end_len = 2;
 
 namespace {
 // Length of the valid UTF-8 sequence at p (at most n bytes), with its code

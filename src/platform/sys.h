@@ -15,18 +15,13 @@ int run(int argc, wchar_t** argv);
 
 namespace sys {
 
-// The line end written after every output line. On Windows the output file is
-// opened in text mode, which stores "\n" as CR LF; elsewhere both bytes are
-// written explicitly so that the output is the same everywhere.
-extern const char line_end[];
-extern const std::size_t line_end_len;
-
 // Writes wide text to the standard error stream (UTF-8 where the stream is
 // not a console). Nothing of the program ever goes to standard output.
 void con_write(const std::wstring& text);
 
-// Opens the input for reading in binary mode / the output for writing in the
-// mode that makes line_end come out as CR LF. Null on failure.
+// Open the input for reading and the output for writing, both in binary mode:
+// the writer puts CR LF at the end of every line itself, so the output holds
+// the same bytes on every platform. Null on failure.
 std::FILE* open_in(const std::wstring& path);
 std::FILE* open_out(const std::wstring& path);
 
