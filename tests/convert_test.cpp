@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <memory>
 
 namespace {
@@ -163,6 +164,36 @@ TEST_F(converting, satvis_waits_for_trackstat_and_the_latest_of_each_pairs)
     EXPECT_EQ(feed(frames::make_satvis({{9, 1, 2}})), 1);
 }
 
+TEST_F(converting, gsv_numbers_satellites_as_nmea_does_but_pairs_by_receiver_numbers)
+{
+    // GPS as it is; GLONASS 38..61 -> 65..88; SBAS 120..151 -> 33..64; the
+    // numbers around those ranges, and others, unchanged.
+    const std::int16_t rx[] = {1, 32, 37, 38, 50, 61, 62, 119, 120, 137, 151, 152, 200, -5};
+    const int nmea[] = {1, 32, 37, 65, 77, 88, 62, 119, 33, 50, 64, 152, 200, -5};
+    std::vector<frames::satellite> vis;
+    std::vector<frames::channel> chans;
+    for (std::int16_t prn : rx) {
+        vis.push_back({prn, 10, 20});
+        chans.push_back({prn, 0, static_cast<float>(30 + vis.size())});
+    }
+    // A channel of the NMEA number of a GLONASS satellite is not that satellite.
+    chans.push_back({77, 0, 99});
+    feed(frames::make_satvis(vis));
+    EXPECT_EQ(feed(frames::make_trackstat(chans)), 4);
+    std::vector<std::string> got = lines();
+    std::string slots;
+    for (const std::string& l : got)
+        slots += l.substr(0, l.size() - 3).substr(std::string("$GPGSV,4,1,14").size());
+    std::string want;
+    for (int i = 0; i < 14; ++i) {
+        char t[32];
+        std::snprintf(t, sizeof t, ",%02d,10,020,%02d", nmea[i], 31 + i);
+        want += t;
+    }
+    EXPECT_EQ(slots, want);
+    EXPECT_EQ(s.sats[3].prn, 38); // the state keeps the receiver's numbers
+}
+
 TEST_F(converting, empty_satellite_list_writes_no_gsv_but_uses_both)
 {
     feed(frames::make_satvis({}));
@@ -276,15 +307,26 @@ TEST_F(converting, hemispheres_degrees_and_minutes)
 
 TEST_F(converting, fix_quality_from_position_type)
 {
-    const std::uint32_t types[] = {16, 17, 18, 20, 32, 33, 34, 48, 49, 50, 64,
-                                   65, 66, 0,  1,  2,  8,  19, 67, 53, 74, 0xFFFFFFFFu};
-    const int quality[] = {1, 2, 9, 2, 5, 5, 5, 4, 4, 4, 5, 5, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // Every type with a quality other than 0, by the receiver maker's GGA
+    // quality list; every other value, up to the largest, gives 0.
+    const std::map<std::uint32_t, int> quality = {
+        {1, 7},  {2, 1},  {16, 1}, {17, 2}, {18, 9}, {19, 6}, {20, 2}, {32, 5}, {33, 5},
+        {34, 5}, {35, 5}, {46, 4}, {47, 4}, {48, 4}, {49, 4}, {50, 4}, {51, 5}, {52, 9},
+        {53, 1}, {54, 2}, {55, 5}, {56, 4}, {57, 2}, {58, 5}, {59, 5}, {64, 5}, {65, 5},
+        {66, 2}, {68, 2}, {69, 5}, {70, 1}, {71, 1}, {73, 2}, {74, 5}, {75, 5}, {76, 5},
+        {77, 1}, {78, 2}, {79, 1}, {80, 2},
+    };
     manual_offset(18);
-    for (int i = 0; i < 22; ++i) {
+    std::vector<std::uint32_t> types;
+    for (std::uint32_t t = 0; t <= 300; ++t)
+        types.push_back(t);
+    types.insert(types.end(), {0x10000u + 16, 0x7FFFFFFFu, 0xFFFFFFFFu});
+    for (std::uint32_t t : types) {
         frames::bestpos p = tokyo();
-        p.postype = types[i];
-        EXPECT_EQ(feed(frames::make(p)), 2); // quality 0 still writes
-        EXPECT_EQ(s.quality, quality[i]) << types[i];
+        p.postype = t;
+        ASSERT_EQ(feed(frames::make(p)), 2) << t; // quality 0 still writes
+        auto q = quality.find(t);
+        EXPECT_EQ(s.quality, q == quality.end() ? 0 : q->second) << "position type " << t;
     }
 }
 

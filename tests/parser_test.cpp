@@ -79,20 +79,25 @@ TEST(parser, second_byte_given_again_starts_the_real_frame)
     expect_answers(feed_all(p, f), 1);
 }
 
-TEST(parser, total_length_limit_is_4095)
+TEST(parser, total_length_limits_by_message_id)
 {
-    oem4 p;
-    std::string longest = frames::frame(7, std::string(4063, 'x'));
-    ASSERT_EQ(longest.size(), 4095u);
-    expect_answers(feed_all(p, longest), 1);
-    EXPECT_EQ(p.framelen, 4095);
-
-    std::string too_long = frames::frame(7, std::string(4064, 'x'));
-    std::vector<int> a = feed_all(p, too_long.substr(0, 10));
-    expect_answers(a, -9);
-
-    std::string max_len = frames::frame_with_length(7, 0xFFFF, "");
-    expect_answers(feed_all(p, max_len.substr(0, 10)), -9);
+    // SATVIS and TRACKSTAT may be as long as their slots hold; every other
+    // frame must be shorter than 4096 bytes. A frame one byte too long is
+    // rejected at its tenth byte.
+    struct row {
+        std::uint16_t id;
+        int longest;
+    } rows[] = {{48, 20524}, {83, 20528}, {7, 4095}, {42, 4095}, {47, 4095}, {84, 4095}};
+    for (const row& r : rows) {
+        oem4 p;
+        std::string longest = frames::frame(r.id, std::string(r.longest - 32, 'x'));
+        expect_answers(feed_all(p, longest), 1);
+        EXPECT_EQ(p.framelen, r.longest) << r.id;
+        std::string too_long = frames::frame(r.id, std::string(r.longest - 31, 'x'));
+        expect_answers(feed_all(p, too_long.substr(0, 10)), -9);
+        std::string max_len = frames::frame_with_length(r.id, 0xFFFF, "");
+        expect_answers(feed_all(p, max_len.substr(0, 10)), -9);
+    }
 }
 
 TEST(parser, empty_body_frame_is_32_bytes)

@@ -12,8 +12,9 @@ namespace {
 using frames::header;
 
 // A resynchronising scan written independently of the pump: at each offset,
-// a frame is there when sync, header length, total length (< 4096) and CRC
-// all hold; a good frame is skipped whole, anything else advances one byte.
+// a frame is there when sync, header length, total length (below 4096, or
+// up to 20524 for SATVIS and 20528 for TRACKSTAT) and CRC all hold; a good
+// frame is skipped whole, anything else advances one byte.
 counts scan(const std::string& s)
 {
     counts c;
@@ -22,7 +23,9 @@ counts scan(const std::string& s)
     while (i < n) {
         if (i + 10 <= n && b[i] == 0xAA && b[i + 1] == 0x44 && b[i + 2] == 0x12 && b[i + 3] == 28) {
             std::size_t len = (b[i + 8] | b[i + 9] << 8) + 32u;
-            if (len < 4096 && i + len <= n) {
+            unsigned id = b[i + 4] | b[i + 5] << 8;
+            std::size_t limit = id == 48 ? 20525 : id == 83 ? 20529 : 4096;
+            if (len < limit && i + len <= n) {
                 std::uint32_t stored = b[i + len - 4] | b[i + len - 3] << 8 | b[i + len - 2] << 16 |
                                        std::uint32_t(b[i + len - 1]) << 24;
                 if (crc32(b + i, static_cast<int>(len - 4)) == stored) {
@@ -61,11 +64,11 @@ std::string bestpos(std::uint32_t ms = 0)
 
 // A candidate that claims `total` bytes, carries `inside` at offset 28 of its
 // body, and fails its CRC.
-std::string rejected_candidate(int total, const std::string& inside)
+std::string rejected_candidate(int total, const std::string& inside, std::uint16_t id = 7)
 {
     std::string body(static_cast<std::size_t>(total - 32), '\x5c');
     body.replace(28, inside.size(), inside);
-    return frames::frame(7, body, {}, false);
+    return frames::frame(id, body, {}, false);
 }
 
 TEST(pump, empty_input)
@@ -126,6 +129,39 @@ TEST(pump, good_frame_inside_a_rejected_candidate)
     }
 }
 
+TEST(pump, good_frames_inside_a_rejected_20_kb_candidate_across_the_wrap_point)
+{
+    // The longest candidates a rejection rewinds over: a TRACKSTAT and a
+    // SATVIS claim that fail their CRC, each hiding good frames near its end.
+    std::string hidden = bestpos(1) + std::string(19000, '\x01') + bestpos(2);
+    std::string s = rejected_candidate(20528, hidden, 83) + rejected_candidate(20524, hidden, 48);
+    for (int lead : {0, 1, 1023, 12000, 12241, 20000, 32000, 32767}) {
+        counts c = pump_counts(std::string(static_cast<std::size_t>(lead), 'z') + s);
+        EXPECT_EQ(c.bestpos, 4) << "lead " << lead;
+        EXPECT_EQ(c.trackstat + c.satvis, 0) << "lead " << lead;
+    }
+}
+
+TEST(pump, a_many_channel_trackstat_with_its_satvis_yields_gsv)
+{
+    // 325 channel records (13048 bytes) and 200 satellites (8056 bytes), as
+    // receivers with many channels write them.
+    std::vector<frames::satellite> sats;
+    std::vector<frames::channel> chans;
+    for (int i = 0; i < 325; ++i)
+        chans.push_back({static_cast<std::int16_t>(i % 200 + 1), 0, 40.0f});
+    for (int i = 0; i < 200; ++i)
+        sats.push_back({static_cast<std::int16_t>(i + 1), 30.0, 10.0});
+    std::string satvis = frames::make_satvis(sats), trackstat = frames::make_trackstat(chans);
+    ASSERT_EQ(trackstat.size(), 13048u);
+    pumping p;
+    p.run(std::string(500, 'z') + satvis + trackstat);
+    EXPECT_EQ(counts_of(*p.store).satvis, 1);
+    EXPECT_EQ(counts_of(*p.store).trackstat, 1);
+    EXPECT_EQ(p.result.sentences, 9); // the first 36 of the 128 listed
+    EXPECT_EQ(p.output.substr(0, 16), "$GPGSV,9,1,36,01");
+}
+
 TEST(pump, the_last_bestpos_found_is_the_one_stored)
 {
     pumping p;
@@ -159,8 +195,11 @@ TEST(pump, counts_match_an_independent_scan_of_random_damaged_streams)
             return j;
         };
         auto good = [&] {
+            std::uint16_t id = ids[pick(9)];
             int len = pick(4) == 0 ? pick(4064) : pick(200);
-            return frames::frame(ids[pick(9)], junk(len));
+            if ((id == 48 || id == 83) && pick(8) == 0)
+                len = 4000 + pick(16700); // beyond other logs' limit, up to past the slot's
+            return frames::frame(id, junk(len));
         };
         std::string s;
         while (s.size() < 150000) {

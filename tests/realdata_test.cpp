@@ -54,8 +54,41 @@ TEST(real_logs, summary_reproduces_the_inventory_counts)
     EXPECT_GE(files, 40);
 }
 
+std::vector<std::string> split_fields(const std::string& line)
+{
+    std::vector<std::string> f;
+    std::size_t at = 0, comma;
+    while ((comma = line.find(',', at)) != std::string::npos) {
+        f.push_back(line.substr(at, comma - at));
+        at = comma + 1;
+    }
+    f.push_back(line.substr(at));
+    return f;
+}
+
+// What a reader of the sentences relies on: a GGA (written only for a
+// computed solution) never says "no fix", and every GSV satellite number
+// lies in an NMEA range (1-32 GPS, 33-64 SBAS, 65-96 GLONASS) unless the
+// receiver's number lies outside the ranges that are renumbered.
+void check_meaning(const std::string& name, const std::string& line)
+{
+    std::vector<std::string> f = split_fields(line);
+    if (f[0] == "$GPGGA") {
+        ASSERT_GE(f.size(), 7u) << name << ": " << line;
+        EXPECT_GT(std::stoi(f[6]), 0) << name << ": " << line;
+    } else if (f[0] == "$GPGSV") {
+        for (std::size_t i = 4; i < f.size(); i += 4) {
+            int n = std::stoi(f[i]);
+            bool nmea = n >= 1 && n <= 96;
+            bool kept = n > 96 && !(n >= 120 && n <= 151);
+            EXPECT_TRUE(nmea || kept) << name << ": satellite " << n << " in " << line;
+        }
+    }
+}
+
 // Every line is a whole sentence with a correct checksum, a CR LF line end
-// and at most 82 characters with it; the summary counts exactly those lines.
+// and at most 82 characters with it, and means what it should; the summary
+// counts exactly those lines.
 void check_output(const std::string& name, const std::string& text, int lines_said)
 {
     static const std::regex sentence(R"(\$GP(GGA|RMC|GSV|ZDA),[^*\r\n]*\*[0-9A-F]{2})");
@@ -72,6 +105,7 @@ void check_output(const std::string& name, const std::string& text, int lines_sa
             sum ^= static_cast<unsigned char>(line[i]);
         EXPECT_EQ(std::stoul(line.substr(line.size() - 2), nullptr, 16), sum)
             << name << ": " << line;
+        check_meaning(name, line.substr(0, line.size() - 3));
         ++lines;
         at = end + 2;
     }
@@ -102,6 +136,35 @@ TEST(real_logs, every_file_converts_to_well_formed_sentences)
         }
     }
     EXPECT_GT(total, 1000);
+}
+
+// Position types of INS and PPP solutions: every fix of these two recordings
+// is a computed solution and must reach a reader as one.
+TEST(real_logs, ins_and_ppp_solutions_carry_their_fix_quality)
+{
+    if (!fs::is_directory(folder))
+        GTEST_SKIP() << "no recordings at " << folder;
+    struct row {
+        const char* file;
+        int fixes;
+        const char* quality;
+    } rows[] = {{"spandriver__propak6-ins-ppp.pcap.tcp3001.gps", 2288, "5"},  // INS_PPP
+                {"spandriver__propak6-sbas-fix.pcap.tcp3001.gps", 1280, "1"}}; // INS_PSRSP
+    for (const row& r : rows) {
+        scratch d;
+        fs::copy_file(folder + "/" + r.file, d.file("in.gps"));
+        ran run = run_pellucid(d.path(), {"in.gps", "/rmc", "/zda", "/utc", "18"});
+        EXPECT_EQ(run.code, 0) << r.file;
+        std::istringstream out(read_file(d.file("in.nme")));
+        int fixes = 0;
+        for (std::string line; std::getline(out, line);) {
+            std::vector<std::string> f = split_fields(line);
+            ASSERT_EQ(f[0], "$GPGGA") << r.file;
+            EXPECT_EQ(f[6], r.quality) << r.file << ": " << line;
+            ++fixes;
+        }
+        EXPECT_EQ(fixes, r.fixes) << r.file;
+    }
 }
 
 } // namespace

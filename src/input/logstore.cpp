@@ -4,6 +4,11 @@
 
 #include <cstring>
 
+// SATVIS and TRACKSTAT frames are accepted exactly as long as their slots
+// hold them, CRC aside.
+static_assert(sizeof(logstore::satvis) + frame_crc == satvis_frame_max, "SATVIS slot");
+static_assert(sizeof(logstore::trackstat) + frame_crc == trackstat_frame_max, "TRACKSTAT slot");
+
 void store_frame(logstore& s, const std::uint8_t* frame, int framelen)
 {
     std::uint8_t* slot;

@@ -4,17 +4,9 @@
 #pragma once
 
 #include "le.h"
+#include "oem4.h"
 
 #include <cstdint>
-
-enum msgid : std::uint16_t {
-    id_bestpos = 42,
-    id_satvis = 48,
-    id_trackstat = 83,
-    id_bestvel = 99,
-    id_time = 101,
-    id_psrdop = 174,
-};
 
 // A slot holds a frame without its CRC, from its first sync byte on. Its
 // first byte is 0xAA while it holds a frame the conversion has not used, 0
@@ -59,6 +51,54 @@ inline bool holds(const std::uint8_t* f, int body)
 {
     return msg_length(f) >= body;
 }
+
+// Position (solution) types of BESTPOS, as the receiver numbers them.
+enum postype : std::uint32_t {
+    pos_none = 0,
+    pos_fixedpos = 1,
+    pos_fixedheight = 2,
+    pos_doppler_velocity = 8,
+    pos_single = 16,
+    pos_psrdiff = 17,
+    pos_waas = 18,
+    pos_propagated = 19,
+    pos_omnistar = 20,
+    pos_l1_float = 32,
+    pos_ionofree_float = 33,
+    pos_narrow_float = 34,
+    pos_l1l2_float = 35,
+    pos_l1l2_int = 46,
+    pos_l1l2_int_verified = 47,
+    pos_l1_int = 48,
+    pos_wide_int = 49,
+    pos_narrow_int = 50,
+    pos_rtk_direct_ins = 51,
+    pos_ins_sbas = 52,
+    pos_ins_psrsp = 53,
+    pos_ins_psrdiff = 54,
+    pos_ins_rtkfloat = 55,
+    pos_ins_rtkfixed = 56,
+    pos_ins_omnistar = 57,
+    pos_ins_omnistar_hp = 58,
+    pos_ins_omnistar_xp = 59,
+    pos_omnistar_hp = 64,
+    pos_omnistar_xp = 65,
+    pos_cdgps = 66,
+    pos_ext_constrained = 67,
+    pos_ppp_converging = 68,
+    pos_ppp = 69,
+    pos_operational = 70,
+    pos_warning = 71,
+    pos_out_of_bounds = 72,
+    pos_ins_ppp_converging = 73,
+    pos_ins_ppp = 74,
+    pos_ppp_plus = 75,
+    pos_ins_ppp_plus = 76,
+    pos_ppp_basic_converging = 77,
+    pos_ppp_basic = 78,
+    pos_ins_ppp_basic_converging = 79,
+    pos_ins_ppp_basic = 80,
+};
 
 struct bestpos_log {
     std::uint16_t week;

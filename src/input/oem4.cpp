@@ -90,8 +90,8 @@ int oem4::feed(std::uint8_t b)
     case 7:
     case 8: ++fill; return 0;
     case 9:
-        framelen = (fbuf[8] | (fbuf[9] << 8)) + frame_header + frame_crc;
-        if (framelen >= fsize) {
+        framelen = ld_u16(fbuf + 8) + frame_header + frame_crc;
+        if (framelen > frame_max(ld_u16(fbuf + 4)) || framelen > fsize) {
             fill = 0;
             return -9;
         }

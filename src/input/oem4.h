@@ -8,7 +8,31 @@
 // length at offset 8; then the body and a CRC-32 of everything before it.
 constexpr int frame_header = 28;
 constexpr int frame_crc = 4;
-constexpr int frame_capacity = 4096; // a frame must be shorter than this
+// Message ids of the logs the converter reads.
+enum msgid : std::uint16_t {
+    id_bestpos = 42,
+    id_satvis = 48,
+    id_trackstat = 83,
+    id_bestvel = 99,
+    id_time = 101,
+    id_psrdop = 174,
+};
+
+// A frame must be shorter than frame_limit, except SATVIS and TRACKSTAT
+// frames, which may be as long as their store slots hold (up to 512 records):
+// receivers with many channels write them well beyond 4 KB.
+constexpr int frame_limit = 4096;
+constexpr int satvis_frame_max = 20524;
+constexpr int trackstat_frame_max = 20528;
+constexpr int frame_capacity = trackstat_frame_max; // the longest frame accepted
+
+// The longest frame accepted for a message id.
+inline int frame_max(std::uint16_t id)
+{
+    return id == id_satvis      ? satvis_frame_max
+           : id == id_trackstat ? trackstat_frame_max
+                                : frame_limit - 1;
+}
 
 // NovAtel's CRC-32: reflected polynomial 0xEDB88320, start 0, no final XOR.
 std::uint32_t crc32(const std::uint8_t* p, int n, std::uint32_t crc = 0);

@@ -12,9 +12,9 @@ struct nmeastate;
 struct convopt;
 
 constexpr int chunk_size = 1024;
-// Room for a rewind over the longest frame (4095 bytes) while up to one
-// chunk of unread bytes waits behind it; a power of two keeps the wrap cheap.
-constexpr int ring_size = 8192;
+// Room for a rewind over the longest frame while up to one chunk of unread
+// bytes waits behind it; a power of two keeps the wrap cheap.
+constexpr int ring_size = 32768;
 
 class rfifo final {
   public:

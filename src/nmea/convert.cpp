@@ -21,28 +21,54 @@ int records(std::int32_t count, int msglen, int fixed)
     return count < room ? count : room;
 }
 
-std::int32_t quality_of(std::uint32_t postype)
+// The GGA fix quality of a position type: 1 autonomous, 2 differential or
+// converging PPP, 4 fixed RTK, 5 float RTK or converged PPP, 6 dead
+// reckoning, 7 fixed position, 9 SBAS, 0 no fix. An INS type takes the
+// quality of the GNSS solution that updates it.
+std::int32_t quality_of(std::uint32_t type)
 {
-    switch (postype) {
-    case 16: // SINGLE
-        return 1;
-    case 17: // PSRDIFF
-    case 20: // OMNISTAR
-    case 66: // CDGPS
-        return 2;
-    case 18: // WAAS
-        return 9;
-    case 32: // L1_FLOAT
-    case 33: // IONOFREE_FLOAT
-    case 34: // NARROW_FLOAT
-    case 64: // OMNISTAR_HP
-    case 65: // OMNISTAR_XP
-        return 5;
-    case 48: // L1_INT
-    case 49: // WIDE_INT
-    case 50: // NARROW_INT
-        return 4;
-    default: return 0;
+    switch (type) {
+    case pos_fixedpos: return 7;
+    case pos_single:
+    case pos_fixedheight:
+    case pos_ins_psrsp:
+    case pos_operational:
+    case pos_warning:
+    case pos_ppp_basic_converging:
+    case pos_ins_ppp_basic_converging: return 1;
+    case pos_psrdiff:
+    case pos_omnistar:
+    case pos_cdgps:
+    case pos_ins_psrdiff:
+    case pos_ins_omnistar:
+    case pos_ppp_converging:
+    case pos_ins_ppp_converging:
+    case pos_ppp_basic:
+    case pos_ins_ppp_basic: return 2;
+    case pos_l1_int:
+    case pos_wide_int:
+    case pos_narrow_int:
+    case pos_l1l2_int:
+    case pos_l1l2_int_verified:
+    case pos_ins_rtkfixed: return 4;
+    case pos_l1_float:
+    case pos_ionofree_float:
+    case pos_narrow_float:
+    case pos_l1l2_float:
+    case pos_omnistar_hp:
+    case pos_omnistar_xp:
+    case pos_rtk_direct_ins:
+    case pos_ins_rtkfloat:
+    case pos_ins_omnistar_hp:
+    case pos_ins_omnistar_xp:
+    case pos_ppp:
+    case pos_ins_ppp:
+    case pos_ppp_plus:
+    case pos_ins_ppp_plus: return 5;
+    case pos_propagated: return 6;
+    case pos_waas:
+    case pos_ins_sbas: return 9;
+    default: return 0; // none, fixed velocity, out of bounds, unknown
     }
 }
 

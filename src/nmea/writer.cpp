@@ -21,6 +21,18 @@ fields& hms(fields& f, std::int32_t h, std::int32_t m, std::int32_t sec, std::in
     return f.d(h, 2).d(m, 2).d(sec, 2).c('.').d(hsec, 2);
 }
 
+// The satellite number NMEA uses for a receiver's number: GLONASS slots,
+// which the receiver numbers 38 to 61, are 65 to 88; SBAS PRNs 120 to 151
+// are 33 to 64; every other number (GPS 1 to 32 among them) is kept.
+std::int32_t nmea_prn(std::int32_t prn)
+{
+    if (prn >= 38 && prn <= 61)
+        return prn + 27;
+    if (prn >= 120 && prn <= 151)
+        return prn - 87;
+    return prn;
+}
+
 } // namespace
 
 std::string replace_all(const std::string& text, const std::string& from, const std::string& to)
@@ -100,8 +112,8 @@ int put_zda(const nmeastate& s, std::FILE* out)
 }
 
 // "$GPGSV,%d,%d,%d%s%s%s%s*" with four slots, each ",%02d,%02d,%03d,%02d"
-// (PRN, elevation, azimuth, SNR), the SNR empty when there is none, and
-// nothing for the slots past the last satellite.
+// (NMEA satellite number, elevation, azimuth, SNR), the SNR empty when there
+// is none, and nothing for the slots past the last satellite.
 int put_gsv(nmeastate& s, std::FILE* out)
 {
     if (s.nsats > 36)
@@ -115,7 +127,13 @@ int put_gsv(nmeastate& s, std::FILE* out)
         for (int i = 4 * (k - 1); i < 4 * k && i < s.nsats; ++i) {
             const satinfo& v = s.sats[i];
             fields slot(32);
-            slot.c(',').d(v.prn, 2).c(',').d(v.elevation, 2).c(',').d(v.azimuth, 3).c(',');
+            slot.c(',')
+                .d(nmea_prn(v.prn), 2)
+                .c(',')
+                .d(v.elevation, 2)
+                .c(',')
+                .d(v.azimuth, 3)
+                .c(',');
             if (v.snr > 0)
                 slot.d(v.snr, 2);
             slots_fit = slots_fit && slot.fits();
