@@ -1,10 +1,8 @@
 // Throughput of the converter over large generated logs, and of its hot
 // stages alone. Run with: make bench
-#include "driver/options.h"
+#include "driver/session.h"
 #include "frames.h"
-#include "input/logstore.h"
 #include "input/oem4.h"
-#include "input/rfifo.h"
 #include "nmea/nmeastate.h"
 #include "nmea/writer.h"
 #include "sample.h"
@@ -101,18 +99,14 @@ struct logfile {
 
 void convert_file(benchmark::State& state, const logfile& log)
 {
-    convopt opt{1, 1, 1, 1, 0, L"nme"};
-    std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[chunk_size]);
     for (auto _ : state) {
-        std::unique_ptr<logstore> store(new logstore());
-        std::unique_ptr<nmeastate> st(new nmeastate());
-        oem4 parser;
-        rfifo ring;
-        ring.setup();
+        session job;
+        setup(job);
         std::FILE* in = std::fopen(log.path.c_str(), "rb");
         std::FILE* out = std::fopen("/dev/null", "wb");
-        pumped p = pump(in, out, ring, parser, *store, *st, opt, chunk.get());
-        benchmark::DoNotOptimize(p);
+        std::setvbuf(in, nullptr, _IONBF, 0);
+        std::setvbuf(out, nullptr, _IONBF, 0);
+        benchmark::DoNotOptimize(convert_file(job, in, out));
         std::fclose(in);
         std::fclose(out);
     }
@@ -146,8 +140,18 @@ void bm_noise(benchmark::State& state)
 void bm_crc(benchmark::State& state)
 {
     std::string f(4091, '\x5a');
+    auto* p = reinterpret_cast<const std::uint8_t*>(f.data());
     for (auto _ : state)
-        benchmark::DoNotOptimize(crc32(reinterpret_cast<const std::uint8_t*>(f.data()), 4091));
+        benchmark::DoNotOptimize(crc32(p, f.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 4091);
+}
+
+void bm_crc_table(benchmark::State& state)
+{
+    std::string f(4091, '\x5a');
+    auto* p = reinterpret_cast<const std::uint8_t*>(f.data());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(crc32_table(p, f.size()));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 4091);
 }
 
@@ -158,12 +162,15 @@ void bm_gga_rmc(benchmark::State& state)
     s.latdeg = 51, s.latmin = 2.6852823, s.latns = 'N', s.londeg = 114, s.lonmin = 4.2975293;
     s.lonew = 'W', s.quality = 4, s.svused = 9, s.hdop = 0.8, s.hashdop = 1, s.height = 1048.3;
     s.undulation = -16.9, s.speed = 6.2, s.track = 72.5, s.hasvel = 1;
-    std::FILE* out = std::fopen("/dev/null", "wb");
+    session job;
+    setup(job);
+    job.out.file = std::fopen("/dev/null", "wb");
     for (auto _ : state) {
-        put_gga(s, out);
-        put_rmc(s, out);
+        put_gga(s, job.out);
+        put_rmc(s, job.out);
     }
-    std::fclose(out);
+    flush(job.out);
+    std::fclose(job.out.file);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 2);
 }
 
@@ -174,6 +181,7 @@ BENCHMARK(bm_positions)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_unrelated_logs)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_noise)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_crc);
+BENCHMARK(bm_crc_table);
 BENCHMARK(bm_gga_rmc);
 
 BENCHMARK_MAIN();

@@ -1,5 +1,4 @@
 // The conversion: which fresh logs make which sentences, in which order.
-#include "driver/options.h"
 #include "frames.h"
 #include "input/logstore.h"
 #include "nmea/convert.h"
@@ -23,7 +22,7 @@ const double inf = std::numeric_limits<double>::infinity();
 struct converting : testing::Test {
     std::unique_ptr<logstore> store{new logstore()};
     nmeastate s{};
-    convopt opt{1, 1, 1, 1, 0, L"nme"};
+    nmeaopt opt{1, 1, 1, 1, 0};
     outfile out;
 
     void put(const std::string& f)
@@ -35,7 +34,7 @@ struct converting : testing::Test {
     int feed(const std::string& f)
     {
         put(f);
-        return convert(*store, s, out.f, opt);
+        return convert(*store, s, out.out, opt);
     }
     std::vector<std::string> lines()
     {
@@ -47,7 +46,7 @@ struct converting : testing::Test {
     }
     void manual_offset(int n)
     {
-        opt.utcsec = n;
+        opt.manualutc = 1;
         s.utcoffset = -n;
         s.hasutcoffset = 1;
     }
@@ -243,7 +242,7 @@ TEST_F(converting, record_counts_are_bounded_by_the_stored_frame)
     }
     put(frames::make_satvis(ten));
     put(frames::make_trackstat(chans));
-    convert(*store, s, out.f, opt);
+    convert(*store, s, out.out, opt);
     ASSERT_EQ(s.nsats, 10);
 
     // Three records claiming ten (and a million): the seven stale records
@@ -253,7 +252,7 @@ TEST_F(converting, record_counts_are_bounded_by_the_stored_frame)
     two[0].cno = 45;
     put(frames::make_satvis(three, {}, 1000000));
     put(frames::make_trackstat(two, {}, 10));
-    convert(*store, s, out.f, opt);
+    convert(*store, s, out.out, opt);
     EXPECT_EQ(s.nsats, 3);
     EXPECT_EQ(s.sats[0].snr, 45);
     EXPECT_EQ(s.sats[2].snr, -1); // channel 3 is stale, beyond the frame
@@ -261,11 +260,11 @@ TEST_F(converting, record_counts_are_bounded_by_the_stored_frame)
     // Negative counts, and frames too short to hold even the count.
     put(frames::make_satvis(three, {}, -5));
     put(frames::make_trackstat(two));
-    convert(*store, s, out.f, opt);
+    convert(*store, s, out.out, opt);
     EXPECT_EQ(s.nsats, 0);
     put(frames::frame(48, std::string(8, '\0')));
     put(frames::make_trackstat(two));
-    convert(*store, s, out.f, opt);
+    convert(*store, s, out.out, opt);
     EXPECT_EQ(s.nsats, 0);
 }
 
@@ -310,11 +309,10 @@ TEST_F(converting, fix_quality_from_position_type)
     // Every type with a quality other than 0, by the receiver maker's GGA
     // quality list; every other value, up to the largest, gives 0.
     const std::map<std::uint32_t, int> quality = {
-        {1, 7},  {2, 1},  {16, 1}, {17, 2}, {18, 9}, {19, 6}, {20, 2}, {32, 5}, {33, 5},
-        {34, 5}, {35, 5}, {46, 4}, {47, 4}, {48, 4}, {49, 4}, {50, 4}, {51, 5}, {52, 9},
-        {53, 1}, {54, 2}, {55, 5}, {56, 4}, {57, 2}, {58, 5}, {59, 5}, {64, 5}, {65, 5},
-        {66, 2}, {68, 2}, {69, 5}, {70, 1}, {71, 1}, {73, 2}, {74, 5}, {75, 5}, {76, 5},
-        {77, 1}, {78, 2}, {79, 1}, {80, 2},
+        {1, 7},  {2, 1},  {16, 1}, {17, 2}, {18, 9}, {19, 6}, {20, 2}, {32, 5}, {33, 5}, {34, 5},
+        {35, 5}, {46, 4}, {47, 4}, {48, 4}, {49, 4}, {50, 4}, {51, 5}, {52, 9}, {53, 1}, {54, 2},
+        {55, 5}, {56, 4}, {57, 2}, {58, 5}, {59, 5}, {64, 5}, {65, 5}, {66, 2}, {68, 2}, {69, 5},
+        {70, 1}, {71, 1}, {73, 2}, {74, 5}, {75, 5}, {76, 5}, {77, 1}, {78, 2}, {79, 1}, {80, 2},
     };
     manual_offset(18);
     std::vector<std::uint32_t> types;
@@ -354,7 +352,7 @@ TEST_F(converting, all_fresh_in_one_call_writes_in_order)
     v.track = 271.26;
     put(frames::make(v));
     put(frames::make_psrdop(0.9f));
-    EXPECT_EQ(convert(*store, s, out.f, opt), 5);
+    EXPECT_EQ(convert(*store, s, out.out, opt), 5);
     EXPECT_EQ(lines(),
               (std::vector<std::string>{
                   "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,0.9,45.68,M,36.70,M,,*5A",
@@ -371,7 +369,7 @@ TEST_F(converting, disabled_sentences_are_dropped)
     opt.gga = 0;
     EXPECT_EQ(feed(frames::make(tokyo(), at_fix())), 1);
     EXPECT_EQ(lines()[0].substr(0, 6), "$GPRMC");
-    opt = convopt{0, 0, 0, 0, 18, L"nme"};
+    opt = nmeaopt{0, 0, 0, 0, 1};
     put(frames::make_satvis({{3, 45, 123}}));
     EXPECT_EQ(feed(frames::make_trackstat({})), 0);
     EXPECT_EQ(feed(frames::make(valid_time())), 0);

@@ -22,7 +22,8 @@ std::string c_print(const char* fmt, int width, int prec, double v)
 // What the engine prints, or "(refused)" when it does not fit a sentence.
 std::string engine(double v, int prec, int width)
 {
-    fields f(256);
+    char buf[256];
+    fields f(buf, sizeof buf);
     f.f(v, prec, width);
     return f.fits() ? f.text() : "(refused)";
 }
@@ -59,6 +60,44 @@ TEST(fields, fixed_point_matches_the_c_print)
                 ASSERT_EQ(engine(v, p, w), c_print(v, p, w)) << v << " %0" << w << "." << p << "f";
 }
 
+// Millions of values where rounding is hardest: exact decimal ties (odd
+// multiples of 2^-(p+1) at p places, like 0.125 to two places), the doubles
+// a few steps either side of them, decimals that are no tie in binary (like
+// 0.00005 to four places) and their neighbours, and values of every size.
+TEST(fields, fixed_point_matches_the_c_print_at_and_around_ties)
+{
+    std::mt19937_64 rng(2026);
+    const int precs[] = {1, 2, 3, 4, 7, 0, 5, 6};
+    long compared = 0;
+    char want[512], room[256];
+    auto check = [&](double v, int p, int w) {
+        std::snprintf(want, sizeof want, "%0*.*f", w, p, v);
+        fields f(room, sizeof room);
+        f.f(v, p, w);
+        ++compared;
+        return f.fits() && std::strcmp(f.text(), want) == 0;
+    };
+    for (int i = 0; i < 250000; ++i) {
+        int p = precs[i % 8];
+        int w = (i / 8) % 3 == 0 ? 0 : (i / 8) % 3 == 1 ? 7 : 10;
+        double unit = std::ldexp(1.0, -(p + 1));
+        double tie = static_cast<double>(2 * (rng() % (i % 4 == 0 ? 64 : 1u << 30)) + 1) * unit;
+        double notie = static_cast<double>(rng() % 2000000 * 2 + 1) * 0.5 * std::pow(10.0, -p);
+        double any =
+            std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 96) - 90);
+        for (double v : {tie, notie, any}) {
+            double up = v, down = v;
+            for (int k = 0; k < 3; ++k) {
+                for (double x : {up, down, -up, -down})
+                    ASSERT_TRUE(check(x, p, w)) << x << " %0" << w << "." << p << "f: " << want;
+                up = std::nextafter(up, HUGE_VAL);
+                down = std::nextafter(down, 0.0);
+            }
+        }
+    }
+    EXPECT_GT(compared, 5000000);
+}
+
 TEST(fields, integers_match_the_c_print)
 {
     std::vector<std::int32_t> values = {0,  1,   -1,  9,    10,        -10,
@@ -68,9 +107,9 @@ TEST(fields, integers_match_the_c_print)
         values.push_back(static_cast<std::int32_t>(rng()) >> (rng() % 31));
     for (std::int32_t v : values)
         for (int w : {0, 2, 3, 4}) {
-            char buf[32];
+            char buf[32], room[64];
             std::snprintf(buf, sizeof buf, "%0*d", w, v);
-            fields f(64);
+            fields f(room, sizeof room);
             ASSERT_EQ(std::string(f.d(v, w).text()), buf) << v << " width " << w;
         }
 }
@@ -79,7 +118,8 @@ TEST(fields, text_fits_only_within_its_bound)
 {
     // A print bounded at `limit` holds limit - 1 characters.
     for (std::size_t limit : {1u, 2u, 32u, 255u, 256u}) {
-        fields exact(limit), over(limit);
+        std::vector<char> a(limit), b(limit);
+        fields exact(a.data(), limit), over(b.data(), limit);
         std::string t(limit - 1, 'x');
         exact.s(t.c_str());
         over.s(t.c_str()).c('y');
@@ -89,7 +129,8 @@ TEST(fields, text_fits_only_within_its_bound)
     }
     // The longest GSV slot without an SNR is 31 characters and fits its
     // bound of 32; with one it does not.
-    fields slot(32);
+    char room[32];
+    fields slot(room, sizeof room);
     slot.c(',').d(-32768, 2).c(',').d(INT32_MAX, 2).c(',').d(INT32_MIN, 3).c(',');
     EXPECT_TRUE(slot.fits());
     slot.d(1, 2);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -84,6 +85,35 @@ TEST(gpstime, dates_agree_with_an_independent_count_of_days)
         double sod = static_cast<double>(s - days * 86400) + (x - std::floor(x));
         ASSERT_NEAR(c.hour * 3600.0 + c.minute * 60.0 + c.second, sod, 1e-6) << week << " " << x;
         ASSERT_LT(c.second, 60.0);
+    }
+}
+
+// The date kept for the fixes of one day gives exactly what converting each
+// fix afresh gives, over runs of fixes that stay on a day, cross midnight
+// either way, and jump by weeks.
+TEST(gpstime, the_date_kept_between_fixes_changes_nothing)
+{
+    std::mt19937_64 rng(7);
+    nmeastate kept{};
+    std::int32_t week = 2000;
+    double tow = 86000.0;
+    for (int i = 0; i < 300000; ++i) {
+        switch (rng() % 50) {
+        case 0: week = static_cast<std::int32_t>(rng() % 65536); break;
+        case 1: tow = static_cast<double>(rng() % 604800); break;
+        case 2: tow -= 400.0; break;
+        default: tow += (rng() % 400) / 20.0; break;
+        }
+        kept.week = week, kept.tow = tow, kept.utcoffset = -18.0 + (rng() % 3) * 1e-9;
+        nmeastate fresh{};
+        fresh.week = week, fresh.tow = tow, fresh.utcoffset = kept.utcoffset;
+        set_fix_time(kept);
+        set_fix_time(fresh);
+        ASSERT_EQ(std::make_tuple(kept.year, kept.month, kept.day, kept.hour, kept.minute,
+                                  kept.second, kept.hsec),
+                  std::make_tuple(fresh.year, fresh.month, fresh.day, fresh.hour, fresh.minute,
+                                  fresh.second, fresh.hsec))
+            << week << " " << tow;
     }
 }
 

@@ -1,19 +1,29 @@
-// A temporary output file whose contents a test can read back.
+// An output buffer over a temporary file whose contents a test can read back.
 #pragma once
 
+#include "nmea/outbuf.h"
+
 #include <cstdio>
+#include <memory>
 #include <string>
 
 struct outfile {
-    std::FILE* f = std::tmpfile();
-    ~outfile() { std::fclose(f); }
-    outfile() = default;
+    std::unique_ptr<char[]> mem{new char[out_block + line_room]};
+    outbuf out;
+    outfile()
+    {
+        out.buf = mem.get();
+        out.file = std::tmpfile();
+    }
+    ~outfile() { std::fclose(out.file); }
     outfile(const outfile&) = delete;
     outfile& operator=(const outfile&) = delete;
 
     // Everything written so far (the file position is left at its end).
     std::string text()
     {
+        flush(out);
+        std::FILE* f = out.file;
         std::fflush(f);
         long n = std::ftell(f);
         std::string s(static_cast<std::size_t>(n), '\0');

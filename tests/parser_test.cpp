@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,41 @@ TEST(crc, is_novatels_convention_not_zlibs)
         f[100 + i] = static_cast<char>(z >> (8 * i));
     oem4 p2;
     expect_answers(feed_all(p2, f), -103);
+}
+
+TEST(crc, fast_code_agrees_with_the_tables)
+{
+    std::mt19937 rng(5);
+    std::vector<std::uint8_t> bytes(70000);
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(rng());
+    for (int i = 0; i < 3000; ++i) {
+        std::size_t at = rng() % 64, n = i < 100 ? static_cast<std::size_t>(i) : rng() % 21000;
+        if (i % 500 == 0)
+            n = 65000;
+        std::uint32_t start = i % 3 == 0 ? 0 : static_cast<std::uint32_t>(rng());
+        ASSERT_EQ(crc32(bytes.data() + at, n, start), crc32_table(bytes.data() + at, n, start))
+            << "at " << at << " length " << n;
+    }
+}
+
+TEST(sync, found_wherever_it_starts_and_only_whole)
+{
+    // Every place of the sync word in buffers of every length up to 70,
+    // among bytes that are each one of the sync bytes.
+    std::mt19937 rng(11);
+    const std::uint8_t parts[] = {0xAA, 0x44, 0x12, 0x1C};
+    for (int n = 0; n <= 70; ++n)
+        for (int trial = 0; trial < 200; ++trial) {
+            std::vector<std::uint8_t> b(static_cast<std::size_t>(n));
+            for (auto& x : b)
+                x = parts[rng() % 4];
+            int want = -1;
+            for (int i = 0; i + 4 <= n && want < 0; ++i)
+                if (b[i] == 0xAA && b[i + 1] == 0x44 && b[i + 2] == 0x12 && b[i + 3] == 0x1C)
+                    want = i;
+            ASSERT_EQ(find_sync(b.data(), n), want) << n;
+        }
 }
 
 TEST(parser, hunts_past_everything_but_the_first_sync_byte)

@@ -1,4 +1,4 @@
-// The input pump over whole byte streams: chunks, rewinds, damage.
+// The input pump over whole byte streams: blocks, rescans, damage.
 #include "frames.h"
 #include "input/oem4.h"
 #include "pumping.h"
@@ -51,8 +51,7 @@ counts pump_counts(const std::string& bytes)
 {
     pumping p;
     p.run(bytes);
-    EXPECT_FALSE(p.result.read_error);
-    return counts_of(*p.store);
+    return counts_of(p.store());
 }
 
 std::string bestpos(std::uint32_t ms = 0)
@@ -75,14 +74,14 @@ TEST(pump, empty_input)
 {
     pumping p;
     p.run("");
-    EXPECT_EQ(counts_of(*p.store), counts{});
-    EXPECT_EQ(p.result.sentences, 0);
-    EXPECT_FALSE(p.result.read_error);
+    EXPECT_EQ(counts_of(p.store()), counts{});
+    EXPECT_EQ(p.job.sentences, 0);
 }
 
-TEST(pump, input_of_exact_chunk_multiples)
+TEST(pump, input_of_exact_block_multiples)
 {
-    for (std::size_t size : {1024u, 2048u, 8192u}) {
+    for (std::size_t size : {std::size_t(1024), std::size_t(block_size), std::size_t(fifo_size),
+                             std::size_t(2 * block_size)}) {
         std::string s;
         while (s.size() + 104 <= size)
             s += bestpos();
@@ -97,13 +96,17 @@ TEST(pump, frames_across_chunk_boundaries_and_garbage_around_them)
     std::vector<frames::satellite> sats;
     for (int i = 0; i < 70; ++i)
         sats.push_back({static_cast<std::int16_t>(i + 1), 10.0 + i, 3.0 * i});
-    std::string satvis = frames::make_satvis(sats); // 2852 bytes: spans three chunks
+    std::string satvis = frames::make_satvis(sats); // 2852 bytes
     std::string s = std::string(1000, '\xAA') + satvis + "junk\xAA\x44" + bestpos() +
                     std::string(1021, 'g') + frames::make(frames::time{}) + "\xAA\x44\x12";
-    counts c = pump_counts(s);
-    EXPECT_EQ(c.satvis, 1);
-    EXPECT_EQ(c.bestpos, 1);
-    EXPECT_EQ(c.time, 1);
+    for (std::size_t piece : {0u, 1u, 7u, 1024u}) {
+        pumping p;
+        p.run(s, piece);
+        counts c = counts_of(p.store());
+        EXPECT_EQ(c.satvis, 1) << piece;
+        EXPECT_EQ(c.bestpos, 1) << piece;
+        EXPECT_EQ(c.time, 1) << piece;
+    }
 }
 
 TEST(pump, false_syncs_before_a_real_frame)
@@ -119,8 +122,8 @@ TEST(pump, false_syncs_before_a_real_frame)
 
 TEST(pump, good_frame_inside_a_rejected_candidate)
 {
-    // Short candidate, then a 4000-byte one straddling several chunks and the
-    // ring's wrap point, each hiding a good frame after its first byte.
+    // Short candidate, then a 4000-byte one, each hiding a good frame after
+    // its first byte.
     std::string s = rejected_candidate(300, bestpos(1)) + std::string(700, '\0') +
                     rejected_candidate(4000, bestpos(2) + std::string(2500, '\x01') + bestpos(3));
     for (int lead : {0, 1, 513, 1023, 1024, 3000, 7000}) {
@@ -129,13 +132,14 @@ TEST(pump, good_frame_inside_a_rejected_candidate)
     }
 }
 
-TEST(pump, good_frames_inside_a_rejected_20_kb_candidate_across_the_wrap_point)
+TEST(pump, good_frames_inside_a_rejected_20_kb_candidate_across_a_block_end)
 {
-    // The longest candidates a rejection rewinds over: a TRACKSTAT and a
-    // SATVIS claim that fail their CRC, each hiding good frames near its end.
+    // The longest candidates a rejection rescans: a TRACKSTAT and a SATVIS
+    // claim that fail their CRC, each hiding good frames near its end, placed
+    // so that block ends fall inside them.
     std::string hidden = bestpos(1) + std::string(19000, '\x01') + bestpos(2);
     std::string s = rejected_candidate(20528, hidden, 83) + rejected_candidate(20524, hidden, 48);
-    for (int lead : {0, 1, 1023, 12000, 12241, 20000, 32000, 32767}) {
+    for (int lead : {0, 1, 1023, 12000, block_size - 20000, block_size - 100, block_size - 1}) {
         counts c = pump_counts(std::string(static_cast<std::size_t>(lead), 'z') + s);
         EXPECT_EQ(c.bestpos, 4) << "lead " << lead;
         EXPECT_EQ(c.trackstat + c.satvis, 0) << "lead " << lead;
@@ -156,9 +160,9 @@ TEST(pump, a_many_channel_trackstat_with_its_satvis_yields_gsv)
     ASSERT_EQ(trackstat.size(), 13048u);
     pumping p;
     p.run(std::string(500, 'z') + satvis + trackstat);
-    EXPECT_EQ(counts_of(*p.store).satvis, 1);
-    EXPECT_EQ(counts_of(*p.store).trackstat, 1);
-    EXPECT_EQ(p.result.sentences, 9); // the first 36 of the 128 listed
+    EXPECT_EQ(counts_of(p.store()).satvis, 1);
+    EXPECT_EQ(counts_of(p.store()).trackstat, 1);
+    EXPECT_EQ(p.job.sentences, 9); // the first 36 of the 128 listed
     EXPECT_EQ(p.output.substr(0, 16), "$GPGSV,9,1,36,01");
 }
 
@@ -166,8 +170,8 @@ TEST(pump, the_last_bestpos_found_is_the_one_stored)
 {
     pumping p;
     p.run(rejected_candidate(4000, bestpos(111) + bestpos(222)));
-    EXPECT_EQ(p.store->nbestpos, 2);
-    EXPECT_EQ(read_bestpos(p.store->bestpos).msec, 222u);
+    EXPECT_EQ(p.store().nbestpos, 2);
+    EXPECT_EQ(read_bestpos(p.store().bestpos).msec, 222u);
 }
 
 TEST(pump, truncated_last_frame_is_dropped_but_frames_inside_it_are_found)
@@ -180,70 +184,86 @@ TEST(pump, truncated_last_frame_is_dropped_but_frames_inside_it_are_found)
     EXPECT_EQ(pump_counts(claim + claim).bestpos, 2);
 }
 
-TEST(pump, counts_match_an_independent_scan_of_random_damaged_streams)
+// A stream of everything a damaged recording holds: good frames (some of
+// SATVIS and TRACKSTAT beyond 4 KB), frames with bad CRCs, cut frames,
+// lone sync words, good frames inside rejected candidates, text-mode damage.
+std::string damaged_stream(unsigned seed, std::size_t size)
 {
     const std::uint16_t ids[] = {42, 48, 83, 99, 101, 174, 43, 7, 1163};
-    for (unsigned seed = 1; seed <= 12; ++seed) {
-        std::mt19937 rng(seed);
-        auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-        auto junk = [&](int n) {
-            std::string j;
-            for (int i = 0; i < n; ++i) {
-                int r = pick(10);
-                j += r == 0 ? '\xAA' : r == 1 ? '\x44' : static_cast<char>(rng());
-            }
-            return j;
-        };
-        auto good = [&] {
-            std::uint16_t id = ids[pick(9)];
-            int len = pick(4) == 0 ? pick(4064) : pick(200);
-            if ((id == 48 || id == 83) && pick(8) == 0)
-                len = 4000 + pick(16700); // beyond other logs' limit, up to past the slot's
-            return frames::frame(id, junk(len));
-        };
-        std::string s;
-        while (s.size() < 150000) {
-            switch (pick(8)) {
-            case 0: s += junk(pick(300)); break;
-            case 1: s += frames::frame(ids[pick(9)], junk(pick(300)), {}, false); break;
-            case 2: {
-                std::string f = good();
-                s += f.substr(0, static_cast<std::size_t>(pick(static_cast<int>(f.size()))));
-                break;
-            }
-            case 3: s += "\xAA\x44\x12\x1C" + junk(pick(12)); break;
-            case 4: s += rejected_candidate(100 + pick(3960), good()).substr(0, 4000); break;
-            case 5: { // text-mode damage: a LF inside a frame becomes CR LF
-                std::string f = good() + "\n";
-                auto at = f.find('\n', 28);
-                if (at + 1 < f.size())
-                    f.insert(at, "\r");
-                s += f;
-                break;
-            }
-            default: s += good(); break;
-            }
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto junk = [&](int n) {
+        std::string j;
+        for (int i = 0; i < n; ++i) {
+            int r = pick(10);
+            j += r == 0 ? '\xAA' : r == 1 ? '\x44' : static_cast<char>(rng());
         }
+        return j;
+    };
+    auto good = [&] {
+        std::uint16_t id = ids[pick(9)];
+        int len = pick(4) == 0 ? pick(4064) : pick(200);
+        if ((id == 48 || id == 83) && pick(8) == 0)
+            len = 4000 + pick(16700); // beyond other logs' limit, up to past the slot's
+        return frames::frame(id, junk(len));
+    };
+    std::string s;
+    while (s.size() < size) {
+        switch (pick(8)) {
+        case 0: s += junk(pick(300)); break;
+        case 1: s += frames::frame(ids[pick(9)], junk(pick(300)), {}, false); break;
+        case 2: {
+            std::string f = good();
+            s += f.substr(0, static_cast<std::size_t>(pick(static_cast<int>(f.size()))));
+            break;
+        }
+        case 3: s += "\xAA\x44\x12\x1C" + junk(pick(12)); break;
+        case 4: s += rejected_candidate(100 + pick(3960), good()).substr(0, 4000); break;
+        case 5: { // text-mode damage: a LF inside a frame becomes CR LF
+            std::string f = good() + "\n";
+            auto at = f.find('\n', 28);
+            if (at + 1 < f.size())
+                f.insert(at, "\r");
+            s += f;
+            break;
+        }
+        default: s += good(); break;
+        }
+    }
+    return s;
+}
+
+TEST(pump, counts_match_an_independent_scan_of_random_damaged_streams)
+{
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::string s = damaged_stream(seed, 150000);
         EXPECT_EQ(pump_counts(s), scan(s)) << "seed " << seed;
     }
 }
 
-TEST(ring, rewind_across_the_wrap_point)
+// The pump finds in place exactly the frames that feeding the parser byte
+// by byte finds, whatever the sizes of the reads: frames split across
+// reads, rescans across the ends of reads, and cut tails included.
+TEST(pump, finds_what_byte_by_byte_feeding_finds_whatever_the_read_sizes)
 {
-    rfifo r;
-    ASSERT_TRUE(r.setup());
-    // Write and take bytes so that the next take leaves rpos at 3.
-    r.wpos = r.rpos = ring_size - 6;
-    for (int i = 0; i < 20; ++i)
-        r.put(static_cast<std::uint8_t>(i));
-    for (int i = 0; i < 9; ++i)
-        r.get();
-    ASSERT_EQ(r.rpos, 3);
-    r.unget(9);
-    EXPECT_EQ(r.rpos, ring_size - 6);
-    for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(r.get(), i);
-    EXPECT_TRUE(r.empty());
+    for (unsigned seed = 1; seed <= 16; ++seed) {
+        std::mt19937 rng(seed * 7919u);
+        std::string s = damaged_stream(seed + 100, 20000 + rng() % 300000);
+        std::vector<std::size_t> reads;
+        for (int i = 0; i < 50; ++i) {
+            unsigned r = rng() % 4;
+            reads.push_back(r == 0   ? 1 + rng() % 4
+                            : r == 1 ? 1 + rng() % 200
+                            : r == 2 ? 1 + rng() % 30000
+                                     : 1 + rng() % 400000);
+        }
+        std::vector<std::string> want = frames_fed(s);
+        ASSERT_EQ(frames_pumped(s, reads), want) << "seed " << seed;
+        ASSERT_EQ(frames_pumped(s), want) << "seed " << seed;
+        // Cut anywhere, the end of the input rejects what it cuts off.
+        std::string cut = s.substr(0, rng() % s.size());
+        ASSERT_EQ(frames_pumped(cut, reads), frames_fed(cut)) << "seed " << seed;
+    }
 }
 
 } // namespace

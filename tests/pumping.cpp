@@ -5,25 +5,89 @@
 #include <cstdio>
 #include <ostream>
 
-void pumping::run(const std::string& bytes)
+namespace {
+
+// Bytes from a string, in reads of the given sizes.
+struct memsource {
+    const std::string* bytes;
+    std::size_t at = 0;
+    const std::vector<std::size_t>* reads;
+    std::size_t next = 0;
+
+    static std::size_t read(void* ctx, std::uint8_t* p, std::size_t n)
+    {
+        auto& m = *static_cast<memsource*>(ctx);
+        std::size_t left = m.bytes->size() - m.at;
+        if (!m.reads->empty()) {
+            std::size_t want = (*m.reads)[m.next++ % m.reads->size()];
+            n = want < n ? want : n;
+        }
+        n = n < left ? n : left;
+        m.bytes->copy(reinterpret_cast<char*>(p), n, m.at);
+        m.at += n;
+        return n;
+    }
+};
+
+void collect(void* ctx, const std::uint8_t* frame, int len)
 {
-    std::FILE* in = std::tmpfile();
+    static_cast<std::vector<std::string>*>(ctx)->emplace_back(reinterpret_cast<const char*>(frame),
+                                                              static_cast<std::size_t>(len));
+}
+
+} // namespace
+
+pumping::pumping()
+{
+    setup(job);
+}
+
+void pumping::run(const std::string& bytes, std::size_t piece)
+{
     std::FILE* out = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), in);
-    std::rewind(in);
-    oem4 parser;
-    rfifo ring;
-    ring.setup();
-    std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[chunk_size]);
-    result = pump(in, out, ring, parser, *store, *state, opt, chunk.get());
+    std::vector<std::size_t> reads;
+    if (piece > 0)
+        reads.push_back(piece);
+    memsource m{&bytes, 0, &reads};
+    convert_source(job, source{memsource::read, &m}, out);
     std::fflush(out);
     long n = std::ftell(out);
     std::rewind(out);
     output.assign(static_cast<std::size_t>(n), '\0');
     if (n > 0 && std::fread(&output[0], 1, output.size(), out) != output.size())
         output.clear();
-    std::fclose(in);
     std::fclose(out);
+}
+
+std::vector<std::string> frames_pumped(const std::string& bytes,
+                                       const std::vector<std::size_t>& reads)
+{
+    std::vector<std::string> found;
+    rfifo ring;
+    ring.setup();
+    memsource m{&bytes, 0, &reads};
+    pump(source{memsource::read, &m}, ring, framesink{collect, &found});
+    return found;
+}
+
+std::vector<std::string> frames_fed(const std::string& bytes)
+{
+    std::vector<std::string> found;
+    oem4 parser;
+    std::size_t i = 0, n = bytes.size();
+    for (;;) {
+        while (i < n) {
+            int r = parser.feed(static_cast<std::uint8_t>(bytes[i++]));
+            if (r < 0)
+                i -= static_cast<std::size_t>(-r);
+            else if (r == 1)
+                collect(&found, parser.fbuf, parser.framelen);
+        }
+        int r = parser.finish();
+        if (r == 0)
+            return found;
+        i = n - static_cast<std::size_t>(-r);
+    }
 }
 
 counts counts_of(const logstore& s)

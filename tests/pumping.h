@@ -1,24 +1,33 @@
-// Runs the real input pump over a byte string, as the program run does.
+// Runs the real conversion over a byte string, as the program run does, and
+// the frame parser byte by byte, to compare the two.
 #pragma once
 
-#include "driver/options.h"
-#include "input/logstore.h"
-#include "input/rfifo.h"
-#include "nmea/nmeastate.h"
+#include "driver/session.h"
 
-#include <memory>
+#include <ostream>
 #include <string>
+#include <vector>
 
 struct pumping {
-    std::unique_ptr<logstore> store{new logstore()};
-    std::unique_ptr<nmeastate> state{new nmeastate()};
-    convopt opt{1, 1, 1, 1, 0, L"nme"};
-    pumped result{};
+    session job;
     std::string output; // what the conversion wrote
+    const logstore& store() const { return *job.store; }
 
-    // Pumps the bytes through; the store and state keep what they gathered.
-    void run(const std::string& bytes);
+    pumping(); // a session set up as the program run sets one up
+    // Converts the bytes, read in pieces of at most `piece` bytes (0: as
+    // large as the window takes); the store and state keep what they gathered.
+    void run(const std::string& bytes, std::size_t piece = 0);
 };
+
+// The good frames the pump finds, whole, in order; reads take the sizes
+// given in turn (cycling), or as much as the window takes when none are.
+std::vector<std::string> frames_pumped(const std::string& bytes,
+                                       const std::vector<std::size_t>& reads = {});
+
+// The good frames that feeding the parser one byte at a time finds, giving
+// back the bytes of every rejected candidate but its first, and rejecting a
+// candidate that the end of the input cuts off.
+std::vector<std::string> frames_fed(const std::string& bytes);
 
 // Counts of the six logs, in summary order: BESTPOS, BESTVEL, SATVIS,
 // TRACKSTAT, TIME, PSRDOP.

@@ -148,7 +148,7 @@ TEST(real_logs, ins_and_ppp_solutions_carry_their_fix_quality)
         const char* file;
         int fixes;
         const char* quality;
-    } rows[] = {{"spandriver__propak6-ins-ppp.pcap.tcp3001.gps", 2288, "5"},  // INS_PPP
+    } rows[] = {{"spandriver__propak6-ins-ppp.pcap.tcp3001.gps", 2288, "5"},   // INS_PPP
                 {"spandriver__propak6-sbas-fix.pcap.tcp3001.gps", 1280, "1"}}; // INS_PSRSP
     for (const row& r : rows) {
         scratch d;

@@ -32,7 +32,7 @@ std::string line(const char* sentence)
     char buf[sentence_room];
     std::snprintf(buf, sizeof buf, "%s", sentence);
     outfile o;
-    put_sentence(buf, o.f);
+    put_sentence(buf, o.out);
     return o.text();
 }
 
@@ -40,9 +40,9 @@ TEST(writer, gga_with_and_without_hdop)
 {
     nmeastate s = fix();
     outfile o;
-    EXPECT_EQ(put_gga(s, o.f), 72); // 69 characters and the line end
+    EXPECT_EQ(put_gga(s, o.out), 72); // 69 characters and the line end
     s.hashdop = 0;
-    put_gga(s, o.f);
+    put_gga(s, o.out);
     EXPECT_EQ(o.text(),
               "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,0.9,45.68,M,36.70,M,,*5A\r\n"
               "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,,45.68,M,36.70,M,,*7D\r\n");
@@ -52,9 +52,9 @@ TEST(writer, rmc_with_and_without_velocity)
 {
     nmeastate s = fix();
     outfile o;
-    put_rmc(s, o.f);
+    put_rmc(s, o.out);
     s.hasvel = 0;
-    put_rmc(s, o.f);
+    put_rmc(s, o.out);
     EXPECT_EQ(o.text(),
               "$GPRMC,123456.70,A,3507.4073600,N,13939.2592600,E,2.916,271.3,071226,,,*18\r\n"
               "$GPRMC,123456.70,A,3507.4073600,N,13939.2592600,E,,,071226,,,*13\r\n");
@@ -63,7 +63,7 @@ TEST(writer, rmc_with_and_without_velocity)
 TEST(writer, zda)
 {
     outfile o;
-    put_zda(fix(), o.f);
+    put_zda(fix(), o.out);
     EXPECT_EQ(o.text(), "$GPZDA,123456.70,07,12,2026,,*64\r\n");
 }
 
@@ -73,8 +73,8 @@ TEST(writer, minutes_round_in_the_print_without_carry_into_degrees)
     s.latmin = 59.99996;
     s.lonmin = 59.99999996;
     outfile o;
-    put_gga(s, o.f);
-    put_rmc(s, o.f);
+    put_gga(s, o.out);
+    put_rmc(s, o.out);
     std::string t = o.text();
     EXPECT_NE(t.find(",3560.0000,N,"), std::string::npos) << t;
     EXPECT_NE(t.find(",13960.0000000,E,"), std::string::npos) << t;
@@ -90,7 +90,7 @@ TEST(writer, gsv_group_of_five)
     s.sats[3] = {22, 8, 88, 33};
     s.sats[4] = {28, 30, 210, 45};
     outfile o;
-    EXPECT_EQ(put_gsv(s, o.f), 2);
+    EXPECT_EQ(put_gsv(s, o.out), 2);
     EXPECT_EQ(o.text(), "$GPGSV,2,1,5,03,45,123,40,07,12,301,,19,67,005,,22,08,088,33*4B\r\n"
                         "$GPGSV,2,2,5,28,30,210,45*77\r\n");
 }
@@ -106,7 +106,7 @@ TEST(writer, gsv_group_sizes)
             s.sats[i] = {i + 1, 10, 100, 30};
         s.nsats = r.nsats;
         outfile o;
-        EXPECT_EQ(put_gsv(s, o.f), r.sentences) << r.nsats;
+        EXPECT_EQ(put_gsv(s, o.out), r.sentences) << r.nsats;
         EXPECT_EQ(s.nsats, r.after);
         std::string t = o.text();
         if (r.nsats == 4) {
@@ -124,7 +124,7 @@ TEST(writer, blanks_are_removed_before_the_checksum)
     EXPECT_EQ(line(" $ GP \t*"), "$GP\t*1E\r\n"); // a tab is not a blank
     char buf[sentence_room] = "$G P*";
     outfile o;
-    EXPECT_EQ(put_sentence(buf, o.f), 7);
+    EXPECT_EQ(put_sentence(buf, o.out), 7);
     EXPECT_STREQ(buf, "$GP*");
 }
 
@@ -150,13 +150,13 @@ TEST(writer, sentences_longer_than_their_bound_are_refused_not_cut)
     nmeastate s = fix();
     s.height = 1e300;
     outfile o;
-    EXPECT_EQ(put_gga(s, o.f), 0);
+    EXPECT_EQ(put_gga(s, o.out), 0);
     s = fix();
     s.speed = -1e250;
-    EXPECT_EQ(put_rmc(s, o.f), 0);
+    EXPECT_EQ(put_rmc(s, o.out), 0);
     s = fix();
     s.latdeg = INT32_MIN, s.londeg = INT32_MIN, s.latmin = -1e90, s.lonmin = -1e90;
-    EXPECT_EQ(put_rmc(s, o.f), 0); // 254 characters would still fit; these do not
+    EXPECT_EQ(put_rmc(s, o.out), 0); // 254 characters would still fit; these do not
     EXPECT_EQ(o.text(), "");
 
     // A GSV slot that cannot fit its 31 characters takes its sentence with it;
@@ -166,7 +166,7 @@ TEST(writer, sentences_longer_than_their_bound_are_refused_not_cut)
     for (int i = 0; i < 6; ++i)
         g.sats[i] = {i + 1, 10, 100, 30};
     g.sats[1] = {-32768, INT32_MAX, INT32_MIN, INT32_MAX};
-    EXPECT_EQ(put_gsv(g, o.f), 1);
+    EXPECT_EQ(put_gsv(g, o.out), 1);
     EXPECT_EQ(o.text(), "$GPGSV,2,2,6,05,10,100,30,06,10,100,30*4C\r\n");
 }
 
@@ -181,10 +181,10 @@ TEST(writer, the_bound_is_254_characters_for_gga)
     int k = 254 - static_cast<int>(prefix.size() + suffix.size()) - 4;
     outfile o;
     s.height = 1.5 * std::pow(10.0, k);
-    EXPECT_EQ(put_gga(s, o.f), 257);
+    EXPECT_EQ(put_gga(s, o.out), 257);
     EXPECT_EQ(o.text().size(), 254u + 4u);
     s.height *= 10;
-    EXPECT_EQ(put_gga(s, o.f), 0);
+    EXPECT_EQ(put_gga(s, o.out), 0);
     EXPECT_EQ(o.text().size(), 254u + 4u);
 }
 

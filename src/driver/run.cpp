@@ -1,17 +1,13 @@
 // The program run, from start-up to exit code.
-#include "../input/logstore.h"
-#include "../input/oem4.h"
-#include "../input/rfifo.h"
-#include "../nmea/nmeastate.h"
 #include "../nmea/whole.h"
 #include "../platform/sys.h"
 #include "console.h"
 #include "options.h"
 #include "outpath.h"
+#include "session.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -35,8 +31,6 @@ void usage()
     say(L"(*3) if no PSRDOPB, DOP field will be NULL.\n");
 }
 
-constexpr std::size_t io_buffer = 256 * 1024;
-
 struct file_closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -46,23 +40,17 @@ using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
 int run(int argc, wchar_t** argv)
 {
-    // Every fixed buffer and record of the run, obtained once, up front: a
-    // run that cannot have them all stops before it touches any file.
-    oem4 parser;
-    rfifo ring;
-    bool ring_ok = ring.setup();
-    std::unique_ptr<std::uint8_t[]> chunk(sys::grab(chunk_size));
-    std::unique_ptr<nmeastate> state(sys::grab_record<nmeastate>());
-    std::unique_ptr<logstore> store(sys::grab_record<logstore>());
+    // Every buffer and record of the run, obtained once, up front: a run
+    // that cannot have them all stops before it touches any file.
+    session job;
+    bool ready = setup(job);
 
     say(L"Pellucid version 1.0\n");
 
-    if (!parser.fbuf || !ring_ok || !chunk || !state || !store) {
+    if (!ready) {
         say(L"Not enough memory.\n");
         return 1;
     }
-    std::memset(static_cast<void*>(state.get()), 0, sizeof *state);
-    std::memset(static_cast<void*>(store.get()), 0, sizeof *store);
 
     if (argc <= 1) {
         usage();
@@ -74,10 +62,9 @@ int run(int argc, wchar_t** argv)
         usage();
         return 1;
     }
-    if (opt.utcsec > 0) {
-        state->hasutcoffset = 1;
-        state->utcoffset = -static_cast<double>(opt.utcsec);
-    }
+    job.opt = {opt.gga, opt.rmc, opt.gsv, opt.zda, 0};
+    if (opt.utcsec > 0)
+        manual_utc(job, opt.utcsec);
 
     const wchar_t* inname = argv[1];
     file_ptr in(sys::open_in(inname));
@@ -100,20 +87,20 @@ int run(int argc, wchar_t** argv)
         return 1;
     }
 
-    // Large stream buffers: the pump reads and the writer writes in small
-    // pieces, the system is asked for big ones.
-    std::setvbuf(in.get(), nullptr, _IOFBF, io_buffer);
-    std::setvbuf(out.get(), nullptr, _IOFBF, io_buffer);
+    // The input is read and the output written in large blocks of the run's
+    // own buffers: the streams need none of theirs.
+    std::setvbuf(in.get(), nullptr, _IONBF, 0);
+    std::setvbuf(out.get(), nullptr, _IONBF, 0);
 
-    pumped p = pump(in.get(), out.get(), ring, parser, *store, *state, opt, chunk.get());
+    bool read_ok = convert_file(job, in.get(), out.get());
 
-    // The last buffered bytes are written here: flush and test the stream
-    // before closing it, since some C runtimes answer 0 from fclose even when
-    // its own final flush failed.
-    bool write_failed = std::fflush(out.get()) != 0;
+    // Flush and test the stream before closing it, since some C runtimes
+    // answer 0 from fclose even when its own final flush failed.
+    bool write_failed = job.out.failed;
+    write_failed = std::fflush(out.get()) != 0 || write_failed;
     write_failed = std::ferror(out.get()) != 0 || write_failed;
     write_failed = (std::fclose(out.release()) != 0) || write_failed;
-    if (p.read_error) {
+    if (!read_ok) {
         say(L"Input file %s read error.\n", inname);
         return 1;
     }
@@ -122,15 +109,16 @@ int run(int argc, wchar_t** argv)
         return 1;
     }
 
-    say(L"OUTPUT:     %d lines\n", p.sentences);
-    if (opt.utcsec <= 0 && state->hasutcoffset)
-        say(L"UTC offset from TIMEB is %d sec\n", to_i32(state->utcoffset));
-    say(L"BESTPOSB:   %d\n", store->nbestpos);
-    say(L"BESTVELB:   %d\n", store->nbestvel);
-    say(L"SATVISB:    %d\n", store->nsatvis);
-    say(L"TRACKSTATB: %d\n", store->ntrackstat);
-    say(L"TIMEB:      %d\n", store->ntime);
-    say(L"PSRDOPB:    %d\n", store->npsrdop);
+    say(L"OUTPUT:     %d lines\n", job.sentences);
+    if (opt.utcsec <= 0 && job.state->hasutcoffset)
+        say(L"UTC offset from TIMEB is %d sec\n", to_i32(job.state->utcoffset));
+    const logstore& st = *job.store;
+    say(L"BESTPOSB:   %d\n", st.nbestpos);
+    say(L"BESTVELB:   %d\n", st.nbestvel);
+    say(L"SATVISB:    %d\n", st.nsatvis);
+    say(L"TRACKSTATB: %d\n", st.ntrackstat);
+    say(L"TIMEB:      %d\n", st.ntime);
+    say(L"PSRDOPB:    %d\n", st.npsrdop);
 
-    return p.sentences > 0 ? 0 : 1;
+    return job.sentences > 0 ? 0 : 1;
 }

@@ -6,6 +6,14 @@
 #include <array>
 #include <cstring>
 
+#ifdef PELLUCID_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PELLUCID_SSE2 1
+#endif
+
 namespace {
 
 // The table of the reflected polynomial, and seven more that advance it by
@@ -29,9 +37,11 @@ constexpr tables make_tables()
 
 constexpr tables table = make_tables();
 
+constexpr std::uint32_t sync_word = 0x1C1244AAu; // AA 44 12 1C, read little-endian
+
 } // namespace
 
-std::uint32_t crc32(const std::uint8_t* p, int n, std::uint32_t crc)
+std::uint32_t crc32_table(const std::uint8_t* p, std::size_t n, std::uint32_t crc)
 {
     for (; n >= 8; p += 8, n -= 8) {
         std::uint32_t a = crc ^ ld_u32(p);
@@ -43,6 +53,70 @@ std::uint32_t crc32(const std::uint8_t* p, int n, std::uint32_t crc)
     for (; n > 0; ++p, --n)
         crc = (crc >> 8) ^ table[0][(crc ^ *p) & 0xFF];
     return crc;
+}
+
+std::uint32_t crc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc)
+{
+#ifdef PELLUCID_LIBDEFLATE
+    // libdeflate keeps the common convention, which inverts the value on the
+    // way in and on the way out; inverting both cancels that.
+    return ~libdeflate_crc32(~crc, p, n);
+#else
+    return crc32_table(p, n, crc);
+#endif
+}
+
+int find_sync(const std::uint8_t* p, int n)
+{
+    int i = 0;
+#ifdef PELLUCID_SSE2
+    // Sixteen places at a time: each of the four loads tests one byte of
+    // the sync word at sixteen consecutive places.
+    const __m128i s0 = _mm_set1_epi8(static_cast<char>(0xAA));
+    const __m128i s1 = _mm_set1_epi8(0x44);
+    const __m128i s2 = _mm_set1_epi8(0x12);
+    const __m128i s3 = _mm_set1_epi8(0x1C);
+    for (; i + 19 <= n; i += 16) {
+        const auto* q = reinterpret_cast<const __m128i*>(p + i);
+        __m128i m = _mm_and_si128(
+            _mm_and_si128(
+                _mm_cmpeq_epi8(_mm_loadu_si128(q), s0),
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1)), s1)),
+            _mm_and_si128(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 2)), s2),
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 3)), s3)));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (bits != 0) {
+            while ((bits & 1) == 0) {
+                bits >>= 1;
+                ++i;
+            }
+            return i;
+        }
+    }
+#endif
+    for (; i + 4 <= n; ++i) {
+        const void* a = std::memchr(p + i, 0xAA, static_cast<std::size_t>(n - 3 - i));
+        if (!a)
+            return -1;
+        i = static_cast<int>(static_cast<const std::uint8_t*>(a) - p);
+        if (ld_u32(p + i) == sync_word)
+            return i;
+    }
+    return -1;
+}
+
+int frame_at(const std::uint8_t* p, int n)
+{
+    if (n < 10)
+        return 0;
+    int len = ld_u16(p + 8) + frame_header + frame_crc;
+    if (len > frame_max(ld_u16(p + 4)))
+        return -1;
+    if (n < len)
+        return 0;
+    int body = len - frame_crc;
+    return crc32(p, static_cast<std::size_t>(body)) == ld_u32(p + body) ? len : -1;
 }
 
 oem4::oem4() : fbuf(sys::grab(frame_capacity))
@@ -108,39 +182,7 @@ int oem4::feed(std::uint8_t b)
 bool oem4::check_crc() const
 {
     int n = framelen - frame_crc;
-    return crc32(fbuf, n) == ld_u32(fbuf + n);
-}
-
-int oem4::take(const std::uint8_t* p, int n, int& used)
-{
-    int i = 0;
-    while (i < n) {
-        if (fill == 0) {
-            // Hunting: every byte but 0xAA is answered 0 and changes nothing.
-            const void* sync = std::memchr(p + i, 0xAA, static_cast<std::size_t>(n - i));
-            if (!sync)
-                break;
-            i = static_cast<int>(static_cast<const std::uint8_t*>(sync) - p);
-        } else if (fill >= 10) {
-            // Collecting: every byte before the frame's last is only stored.
-            int k = framelen - 1 - fill;
-            if (k > n - i)
-                k = n - i;
-            if (k > 0) {
-                std::memcpy(fbuf + fill, p + i, static_cast<std::size_t>(k));
-                fill += k;
-                i += k;
-                continue;
-            }
-        }
-        int r = feed(p[i++]);
-        if (r != 0) {
-            used = i;
-            return r;
-        }
-    }
-    used = n;
-    return 0;
+    return crc32(fbuf, static_cast<std::size_t>(n)) == ld_u32(fbuf + n);
 }
 
 int oem4::finish()

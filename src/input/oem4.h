@@ -1,13 +1,18 @@
-// The frame parser: finds NovAtel OEM4 binary frames in a byte stream handed
-// to it one byte at a time, and checks each frame's length and CRC-32.
+// The frame parser: finds NovAtel OEM4 binary frames in a byte stream and
+// checks each frame's length and CRC-32. It works in small stages, each
+// answering a status: find the sync word, judge the candidate there (its
+// length, then its CRC), and, for callers that hand bytes one at a time,
+// the class oem4 that answers each byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Frame layout: 3 sync bytes, header length (28), message id, ..., message
 // length at offset 8; then the body and a CRC-32 of everything before it.
 constexpr int frame_header = 28;
 constexpr int frame_crc = 4;
+
 // Message ids of the logs the converter reads.
 enum msgid : std::uint16_t {
     id_bestpos = 42,
@@ -35,8 +40,21 @@ inline int frame_max(std::uint16_t id)
 }
 
 // NovAtel's CRC-32: reflected polynomial 0xEDB88320, start 0, no final XOR.
-std::uint32_t crc32(const std::uint8_t* p, int n, std::uint32_t crc = 0);
+// crc32 takes the fastest code at hand; crc32_table is the portable table
+// code, which it falls back on and which it must always agree with.
+std::uint32_t crc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0);
+std::uint32_t crc32_table(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0);
 
+// Where the sync word AA 44 12 1C first starts whole in p[0..n), or -1.
+int find_sync(const std::uint8_t* p, int n);
+
+// Judges the candidate at p, which starts with a whole sync word and has n
+// bytes at hand: answers its total length when it is a complete frame with
+// a good CRC, -1 when it is rejected (too long for its message id, or a bad
+// CRC), and 0 when more bytes are needed to tell.
+int frame_at(const std::uint8_t* p, int n);
+
+// The parser for bytes handed over one at a time.
 class oem4 final {
   public:
     oem4();
@@ -49,12 +67,6 @@ class oem4 final {
     // rejected and the last k bytes given must be given again, in order.
     virtual int feed(std::uint8_t b);
     bool check_crc() const;
-
-    // Takes bytes from p (at most n) as feed would take them one by one, up
-    // to and including the first whose answer is not 0; answers that answer
-    // (or 0) and sets used to the bytes taken. Runs of bytes that cannot
-    // change the answer are skipped or copied whole.
-    int take(const std::uint8_t* p, int n, int& used);
 
     // The input has ended: a candidate still incomplete can never complete,
     // so it is rejected like any other. Answers -k (give the last k bytes

@@ -1,14 +1,9 @@
 #include "rfifo.h"
 
-#include "../nmea/convert.h"
 #include "../platform/sys.h"
-#include "logstore.h"
 #include "oem4.h"
 
 #include <cstring>
-
-static_assert((ring_size & (ring_size - 1)) == 0, "the ring wraps by masking");
-static_assert(ring_size > frame_capacity + chunk_size, "a rewind must stay inside the ring");
 
 rfifo::~rfifo()
 {
@@ -17,56 +12,67 @@ rfifo::~rfifo()
 
 bool rfifo::setup()
 {
-    std::uint8_t* p = sys::grab(ring_size);
+    std::uint8_t* p = sys::grab(fifo_size);
     if (!p)
         return false;
     delete[] rbuf;
     rbuf = p;
-    rsize = ring_size;
+    rsize = fifo_size;
     wpos = rpos = 0;
     return true;
 }
 
-void rfifo::put_all(const std::uint8_t* p, int n)
+void rfifo::compact()
 {
-    if (!rbuf)
-        return;
-    int first = rsize - wpos < n ? rsize - wpos : n;
-    std::memcpy(rbuf + wpos, p, static_cast<std::size_t>(first));
-    std::memcpy(rbuf, p + first, static_cast<std::size_t>(n - first));
-    wpos = (wpos + n) & (rsize - 1);
+    int n = wpos - rpos;
+    if (n > 0 && rpos > 0)
+        std::memmove(rbuf, rbuf + rpos, static_cast<std::size_t>(n));
+    wpos = n;
+    rpos = 0;
 }
 
-pumped pump(std::FILE* in, std::FILE* out, rfifo& ring, oem4& parser, logstore& store,
-            nmeastate& state, const convopt& opt, std::uint8_t* chunk)
+void scan(rfifo& r, bool end, const framesink& sink)
 {
-    pumped result{0, false};
-    auto drain = [&] {
-        while (!ring.empty()) {
-            int used;
-            int r = parser.take(ring.rbuf + ring.rpos, ring.span(), used);
-            ring.skip(used);
-            if (r < 0) {
-                ring.unget(-r);
-            } else if (r == 1) {
-                store_frame(store, parser.fbuf, parser.framelen);
-                result.sentences += convert(store, state, out, opt);
-            }
+    for (;;) {
+        int n = r.wpos - r.rpos;
+        int i = find_sync(r.rbuf + r.rpos, n);
+        if (i < 0) {
+            // The last three bytes may begin a sync word that the next read
+            // completes; at the end of the input nothing more can.
+            if (end)
+                r.rpos = r.wpos;
+            else if (n > 3)
+                r.rpos = r.wpos - 3;
+            return;
         }
-    };
-    std::size_t got;
-    do {
-        got = std::fread(chunk, 1, chunk_size, in);
-        ring.put_all(chunk, static_cast<int>(got));
-        drain();
-    } while (got == chunk_size);
-    // A candidate cut off by the end of the input is rejected, and the bytes
-    // after its first sync byte are scanned again: a whole frame among them
-    // is found, not lost.
-    for (int r; (r = parser.finish()) < 0;) {
-        ring.unget(-r);
-        drain();
+        r.rpos += i;
+        const std::uint8_t* f = r.rbuf + r.rpos;
+        int len = frame_at(f, r.wpos - r.rpos);
+        if (len > 0) {
+            sink.take(sink.ctx, f, len);
+            r.rpos += len;
+        } else if (len < 0 || end) {
+            ++r.rpos; // rejected: look again from the byte after its first
+        } else {
+            return; // the candidate goes on in the next block
+        }
     }
-    result.read_error = std::ferror(in) != 0;
-    return result;
+}
+
+void pump(const source& in, rfifo& ring, const framesink& sink)
+{
+    if (!ring.rbuf)
+        return;
+    for (;;) {
+        // Reads go behind what is left: compact only when the room left is
+        // less than a block (after a large read it always is).
+        if (ring.rsize - ring.wpos < block_size)
+            ring.compact();
+        std::size_t got = in.read(in.ctx, ring.rbuf + ring.wpos,
+                                  static_cast<std::size_t>(ring.rsize - ring.wpos));
+        ring.wpos += static_cast<int>(got);
+        scan(ring, got == 0, sink);
+        if (got == 0)
+            return;
+    }
 }

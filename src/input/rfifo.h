@@ -1,21 +1,23 @@
-// The input pump: reads the file in chunks into a byte ring and hands the
-// bytes one at a time to the frame parser, rewinding the ring when the
-// parser rejects a candidate frame.
+// The input pump: reads the file in large blocks into a window and finds the
+// frames in place, handing each good one to a sink. After a rejected
+// candidate the scan goes on from the byte after its first sync byte, so a
+// frame that starts inside a rejected candidate is found all the same.
 #pragma once
 
+#include "oem4.h"
+
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
-class oem4;
-struct logstore;
-struct nmeastate;
-struct convopt;
+// Bytes asked of each read of the input.
+constexpr int block_size = 256 * 1024;
+// The window: room for a block read behind a candidate of the longest
+// frame that the previous block cut off.
+constexpr int fifo_size = block_size + frame_capacity;
 
-constexpr int chunk_size = 1024;
-// Room for a rewind over the longest frame while up to one chunk of unread
-// bytes waits behind it; a power of two keeps the wrap cheap.
-constexpr int ring_size = 32768;
-
+// The bytes between the file reads and the frame scan: read bytes are put
+// at wpos, the scan takes them from rpos. Bytes of a candidate that a block
+// cut off stay, and move to the front before the next read (compact).
 class rfifo final {
   public:
     rfifo() = default;
@@ -25,39 +27,34 @@ class rfifo final {
 
     bool setup(); // obtains the storage; false when there is no memory
 
-    bool empty() const { return rpos == wpos; }
-    void put(std::uint8_t b)
-    {
-        rbuf[wpos] = b;
-        wpos = (wpos + 1) & (rsize - 1);
-    }
-    std::uint8_t get()
-    {
-        std::uint8_t b = rbuf[rpos];
-        rpos = (rpos + 1) & (rsize - 1);
-        return b;
-    }
-    void unget(int k) { rpos = (rpos - k) & (rsize - 1); }
-
-    // Stores n bytes (the ring must have room: it is empty when filled).
-    void put_all(const std::uint8_t* p, int n);
-    // Bytes readable from rpos without wrapping, and taking k of them.
-    int span() const { return (wpos >= rpos ? wpos : rsize) - rpos; }
-    void skip(int k) { rpos = (rpos + k) & (rsize - 1); }
+    // Moves the bytes not yet scanned to the front, to make room for a read.
+    void compact();
 
     std::uint8_t* rbuf = nullptr;
     int rsize = 0;
-    int wpos = 0; // where the next byte is stored
-    int rpos = 0; // where the next byte is taken from
+    int wpos = 0; // where the next byte read is stored
+    int rpos = 0; // where the scan goes on
 };
 
-// What the pump found wrong with the input, besides its frames.
-struct pumped {
-    std::int64_t sentences; // what convert reported, summed
-    bool read_error;        // a read failed before the end of the file
+// Where the input comes from: read answers how many bytes it stored at p (at
+// most n), 0 only at the end of the input or on a read error.
+struct source {
+    std::size_t (*read)(void* ctx, std::uint8_t* p, std::size_t n);
+    void* ctx;
 };
 
-// Reads the input to its end through the ring into the parser; after every
-// good frame stores it and runs the conversion. chunk holds chunk_size bytes.
-pumped pump(std::FILE* in, std::FILE* out, rfifo& ring, oem4& parser, logstore& store,
-            nmeastate& state, const convopt& opt, std::uint8_t* chunk);
+// Where each good frame goes: take gets the whole frame, CRC included. The
+// bytes are valid only during the call.
+struct framesink {
+    void (*take)(void* ctx, const std::uint8_t* frame, int len);
+    void* ctx;
+};
+
+// Reads the input to its end through the window and hands every good frame
+// to the sink, in the order of the input.
+void pump(const source& in, rfifo& ring, const framesink& sink);
+
+// Scans the window from rpos, handing good frames to the sink, until it needs
+// bytes that the next read brings. At the end of the input (end true) a
+// candidate cut off is rejected like any other and the window is emptied.
+void scan(rfifo& ring, bool end, const framesink& sink);

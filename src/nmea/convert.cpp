@@ -1,9 +1,9 @@
 #include "convert.h"
 
-#include "../driver/options.h"
 #include "../input/logstore.h"
 #include "gpstime.h"
 #include "nmeastate.h"
+#include "outbuf.h"
 #include "whole.h"
 #include "writer.h"
 
@@ -100,13 +100,23 @@ bool take_satellites(logstore& store, nmeastate& s)
             ++n;
         }
     }
+    // Each channel sets the C/No of every listed satellite of its PRN; the
+    // list is chained by the PRN's low bits to find them at once.
+    std::int16_t head[64], next[max_sats];
+    for (std::int16_t& h : head)
+        h = -1;
+    for (int k = 0; k < n; ++k) {
+        std::int16_t& h = head[s.sats[k].prn & 63];
+        next[k] = h;
+        h = static_cast<std::int16_t>(k);
+    }
     const std::uint8_t* ts = store.trackstat;
     int nts = records(trackstat_count(ts), msg_length(ts), trackstat_fixed);
     for (int i = 0; i < nts; ++i) {
         trackstat_rec c = read_trackstat(ts, i);
         if ((c.status & 0x00600000u) != 0 || c.prn == 0)
             continue;
-        for (int k = 0; k < n; ++k)
+        for (int k = head[c.prn & 63]; k >= 0; k = next[k])
             if (s.sats[k].prn == c.prn)
                 s.sats[k].snr = to_i32(c.cno);
     }
@@ -117,14 +127,14 @@ bool take_satellites(logstore& store, nmeastate& s)
 }
 
 // Takes a valid TIME log; answers whether it calls for a ZDA.
-bool take_time(const std::uint8_t* slot, nmeastate& s, const convopt& opt)
+bool take_time(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
 {
     if (!holds(slot, time_needs))
         return false;
     time_log t = read_time(slot);
     if (t.status != 1)
         return false;
-    if (opt.utcsec == 0) {
+    if (!opt.manualutc) {
         // Only an offset a manual one could also be: finite and within
         // 32 bits of seconds; anything else leaves the offset as it was.
         double sum = t.utcoff + t.clockoff;
@@ -180,7 +190,7 @@ void take_velocity(const std::uint8_t* slot, nmeastate& s)
 
 } // namespace
 
-std::int32_t convert(logstore& store, nmeastate& s, std::FILE* out, const convopt& opt)
+std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& opt)
 {
     bool gga = false, rmc = false, gsv = false, zda = false;
 

@@ -3,11 +3,17 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 struct logstore;
 struct nmeastate;
-struct convopt;
+struct outbuf;
+
+// Which sentences to write (non-zero: write it), and whether the UTC offset
+// was set by hand, in which case TIME logs never change it.
+struct nmeaopt {
+    std::int32_t gga, rmc, gsv, zda;
+    std::int32_t manualutc;
+};
 
 // Answers the number of sentences written for this call.
-std::int32_t convert(logstore& store, nmeastate& state, std::FILE* out, const convopt& opt);
+std::int32_t convert(logstore& store, nmeastate& state, outbuf& out, const nmeaopt& opt);

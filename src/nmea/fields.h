@@ -1,75 +1,116 @@
 // A tiny field engine for sentences: appends text, integers and fixed-point
-// numbers exactly as the C formats "%0wd" and "%0w.pf" print them, within the
-// bound of a print of `limit` characters (the terminating NUL included).
+// numbers exactly as the C formats "%0wd" and "%0w.pf" print them, into a
+// caller's buffer, within the bound of a print of `limit` characters (the
+// terminating NUL included).
 #pragma once
 
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+// |v| * 10^prec rounded to a whole number as the C print "%.<prec>f" rounds
+// it (to nearest, an exact tie to even), for prec 0 to 7 and |v| below 2^40:
+// the digits then come straight from the double's binary value by integer
+// arithmetic. False for NaN, infinities and larger values, which take the
+// general path.
+bool fixed_value(double v, int prec, std::uint64_t& q);
+
+// Write one field at p and answer where it ends. Each writes at most
+// field_max characters; put_fixed answers null when v needs the general
+// path (see fixed_value) or the width is beyond field_max.
+constexpr std::size_t field_max = 24;
+char* put_int(char* p, std::int32_t v, int width);
+char* put_fixed(char* p, double v, int prec, int width);
+
+// The same fields near the bound, or for values off the fast paths:
+// formatted aside and appended at buf + n only if they fit the bound.
+// Each answers the new length, `limit` once the text no longer fits, and
+// sets blank when it padded with blanks.
+std::size_t careful_int(char* buf, std::size_t n, std::size_t limit, std::int32_t v, int width);
+std::size_t careful_fixed(char* buf, std::size_t n, std::size_t limit, double v, int prec,
+                          int width, bool& blank);
+
+// Appends stop at the bound: once a text does not fit, n stays at limit and
+// every later append is refused, so each append tests the bound once.
 class fields {
   public:
-    explicit fields(std::size_t bound) : limit(bound < sizeof buf ? bound : sizeof buf) {}
+    fields(char* dst, std::size_t bound) : buf(dst), limit(bound) {}
 
     fields& s(const char* text) { return put(text, std::strlen(text)); }
-    fields& c(char ch) { return put(&ch, 1); }
+    fields& c(char ch)
+    {
+        if (n + 1 < limit)
+            buf[n++] = ch;
+        else
+            n = limit;
+        return *this;
+    }
 
     // "%d", or "%0<width>d": zeros after the sign up to width characters.
     fields& d(std::int32_t v, int width = 0)
     {
-        char t[16];
-        auto r = std::to_chars(t, t + sizeof t, v);
-        return padded(t, static_cast<std::size_t>(r.ptr - t), width, true);
+        // Two digits, the most common field of all, straight from the value.
+        if (width == 2 && v >= 0 && v < 100 && n + 2 < limit) {
+            buf[n] = static_cast<char>('0' + v / 10);
+            buf[n + 1] = static_cast<char>('0' + v % 10);
+            n += 2;
+            return *this;
+        }
+        if (width <= 1 && v >= 0 && v < 10 && n + 1 < limit) {
+            buf[n++] = static_cast<char>('0' + v);
+            return *this;
+        }
+        if (n + field_max < limit && width <= 12) {
+            n = static_cast<std::size_t>(put_int(buf + n, v, width) - buf);
+            return *this;
+        }
+        n = careful_int(buf, n, limit, v, width);
+        return *this;
     }
 
     // "%.<prec>f", or "%0<width>.<prec>f". Infinities and NaN print as "inf"
     // and "nan" with their sign, padded with blanks as the C print does.
     fields& f(double v, int prec, int width = 0)
     {
-        char t[352]; // the largest double has 309 digits before the point
-        auto r = std::to_chars(t, t + sizeof t, v, std::chars_format::fixed, prec);
-        bool finite = v - v == 0;
-        return padded(t, static_cast<std::size_t>(r.ptr - t), width, finite);
+        if (n + field_max < limit) {
+            if (char* e = put_fixed(buf + n, v, prec, width)) {
+                n = static_cast<std::size_t>(e - buf);
+                return *this;
+            }
+        }
+        bool b = false;
+        n = careful_fixed(buf, n, limit, v, prec, width, b);
+        blank = blank || b;
+        return *this;
     }
 
     // True while the whole text fits the bound; a text that does not is
     // refused by the writer, never cut.
-    bool fits() const { return !over; }
+    bool fits() const { return n < limit; }
+    // True when a blank was written (only infinities and NaN pad with them).
+    bool blanks() const { return blank; }
+    std::size_t size() const { return n; }
     // The NUL-terminated text; meaningful only when it fits.
     char* text()
     {
-        buf[n] = '\0';
+        buf[n < limit ? n : limit - 1] = '\0';
         return buf;
     }
 
   private:
     fields& put(const char* p, std::size_t k)
     {
-        if (over || k > limit - 1 - n) {
-            over = true;
-            return *this;
+        if (n + k < limit) {
+            std::memcpy(buf + n, p, k);
+            n += k;
+        } else {
+            n = limit;
         }
-        std::memcpy(buf + n, p, k);
-        n += k;
         return *this;
     }
 
-    fields& padded(const char* t, std::size_t k, int width, bool zeros)
-    {
-        std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
-        if (k >= w)
-            return put(t, k);
-        std::size_t sign = (zeros && t[0] == '-') ? 1 : 0;
-        put(t, sign);
-        const char pad = zeros ? '0' : ' ';
-        for (std::size_t i = k; i < w; ++i)
-            put(&pad, 1);
-        return put(t + sign, k - sign);
-    }
-
-    char buf[256];
+    char* buf;
     std::size_t limit;
     std::size_t n = 0;
-    bool over = false;
+    bool blank = false;
 };

@@ -23,14 +23,18 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b)
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-} // namespace
-
-calendar gps_to_calendar(std::int32_t week, double x)
+// Days since the GPS epoch of the instant `week` weeks and `x` seconds after
+// it. Whole seconds are 64-bit: instants after 2048 stay exact.
+std::int64_t day_of(std::int32_t week, double x)
 {
-    // Whole seconds since the epoch in 64 bits: instants after 2048 stay exact.
     std::int64_t s = week * week_seconds + static_cast<std::int64_t>(std::floor(x));
-    std::int64_t a = floor_div(s, day_seconds) + epoch_day + 305; // days since 1 March of year 0
+    return floor_div(s, day_seconds);
+}
 
+// The proleptic Gregorian date of a day counted from the GPS epoch.
+void date_of(std::int64_t days, calendar& c)
+{
+    std::int64_t a = days + epoch_day + 305; // days since 1 March of year 0
     std::int64_t q400 = a / 146097, e = a % 146097;
     std::int64_t q100 = e / 36524, r = e % 36524;
     std::int64_t q4 = r / 1461, f = r % 1461;
@@ -43,30 +47,55 @@ calendar gps_to_calendar(std::int32_t week, double x)
     std::int64_t i = 3;
     while (i < 14 && doy >= month_start(i + 1))
         ++i;
-
-    calendar c;
     c.day = static_cast<std::int32_t>(doy - month_start(i) + 1);
     c.month = static_cast<std::int32_t>(i > 12 ? i - 12 : i);
     c.year = static_cast<std::int32_t>(i > 12 ? g + 1 : g);
+}
 
+// The time of day, from x alone: a week is a whole number of days.
+void time_of(double x, calendar& c)
+{
     double fd = x / 86400.0;
     double h = (fd - std::floor(fd)) * 24.0;
     double m = (h - std::floor(h)) * 60.0;
     c.hour = static_cast<std::int32_t>(h);
     c.minute = static_cast<std::int32_t>(m);
     c.second = (m - std::floor(m)) * 60.0;
+}
+
+} // namespace
+
+calendar gps_to_calendar(std::int32_t week, double x)
+{
+    calendar c;
+    date_of(day_of(week, x), c);
+    time_of(x, c);
+    return c;
+}
+
+calendar gps_to_calendar(std::int32_t week, double x, daydate& last)
+{
+    calendar c;
+    std::int64_t d = day_of(week, x);
+    if (!last.known || last.dayno != d) {
+        date_of(d, c);
+        last = {d, c.year, c.month, c.day, 1};
+    } else {
+        c.year = last.year, c.month = last.month, c.day = last.day;
+    }
+    time_of(x, c);
     return c;
 }
 
 void set_fix_time(nmeastate& s)
 {
     double x = s.tow + s.utcoffset;
-    calendar c = gps_to_calendar(s.week, x);
+    calendar c = gps_to_calendar(s.week, x, s.lastday);
     auto ms = static_cast<std::int64_t>(std::floor(c.second * 1000.0 + 0.5));
     if (ms >= 60000) {
         // Rounding reached the next minute: take the date and time of one
         // second later, which rolls minute, hour, day, month and year.
-        c = gps_to_calendar(s.week, x + 1.0);
+        c = gps_to_calendar(s.week, x + 1.0, s.lastday);
         ms -= 60000;
     }
     s.year = c.year;

@@ -16,6 +16,12 @@ struct calendar {
 // decades of its week (as tow plus a bounded offset always is).
 calendar gps_to_calendar(std::int32_t week, double x);
 
+struct daydate;
+
+// The same, reusing the date kept in `last` while the day does not change,
+// and keeping the new one there when it does.
+calendar gps_to_calendar(std::int32_t week, double x, daydate& last);
+
 // Sets the fix time of the state from week, tow and utcoffset, rounded to
 // whole milliseconds and cut to hundredths, with the carry into the next
 // minute when the rounding reaches 60 s.

@@ -12,6 +12,12 @@ struct satinfo {
 
 constexpr int max_sats = 128;
 
+struct daydate {
+    std::int64_t dayno; // days since the GPS epoch
+    std::int32_t year, month, day;
+    std::int32_t known; // 0 while no date is kept
+};
+
 struct nmeastate {
     std::int32_t week; // GPS week of the last good BESTPOS
     double tow;        // its GPS seconds of the week
@@ -36,4 +42,7 @@ struct nmeastate {
     std::int32_t hasutcoffset;
     std::int32_t hashdop;
     std::int32_t hasvel;
+    // The date of the day last converted to a calendar date, kept for the
+    // fixes that follow on the same day.
+    daydate lastday;
 };

@@ -2,17 +2,60 @@
 
 #include "fields.h"
 #include "nmeastate.h"
+#include "outbuf.h"
 
 #include <cstring>
 
 namespace {
 
-// Writes a formatted sentence, or refuses it whole (answers 0) when its
-// text would not fit its bound, rather than write a cut one whose checksum
-// would be that of the wrong text.
-int emit(fields& f, std::FILE* out)
+// The exclusive OR of p[0..n), eight bytes at a time.
+unsigned xor_of(const char* p, std::size_t n)
 {
-    return f.fits() ? put_sentence(f.text(), out) : 0;
+    std::uint64_t w = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p, 8);
+        w ^= v;
+    }
+    w ^= w >> 32;
+    w ^= w >> 16;
+    w ^= w >> 8;
+    unsigned sum = static_cast<unsigned>(w & 0xFF);
+    for (; n > 0; ++p, --n)
+        sum ^= static_cast<unsigned char>(*p);
+    return sum;
+}
+
+// Ends the line whose text (n characters) stands at the end of the output
+// buffer: removes blanks when there may be any, appends the checksum of all
+// but the first and last characters and CR LF, and keeps it. Answers the
+// cleaned length plus 3, or -1 once the output has failed a write.
+int end_line(outbuf& out, bool blanks, std::size_t n)
+{
+    char* p = out.buf + out.len;
+    if (blanks) {
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            if (p[i] != ' ')
+                p[k++] = p[i];
+        n = k;
+    }
+    unsigned sum = n > 2 ? xor_of(p + 1, n - 2) : 0;
+    static const char hex[] = "0123456789ABCDEF";
+    p[n] = hex[(sum >> 4) & 0xF];
+    p[n + 1] = hex[sum & 0xF];
+    p[n + 2] = '\r';
+    p[n + 3] = '\n';
+    out.len += n + 4;
+    return out.failed ? -1 : static_cast<int>(n + 3);
+}
+
+// Ends a formatted sentence, or refuses it whole (answers 0) when its text
+// would not fit its bound, rather than write a cut one whose checksum would
+// be that of the wrong text.
+int emit(fields& f, outbuf& out)
+{
+    return f.fits() ? end_line(out, f.blanks(), f.size()) : 0;
 }
 
 // The time of the fix: "%02d%02d%02d.%02d".
@@ -46,36 +89,23 @@ std::string replace_all(const std::string& text, const std::string& from, const 
     return r;
 }
 
-int put_sentence(char* text, std::FILE* out)
+int put_sentence(char* text, outbuf& out)
 {
     std::size_t n = std::strlen(text);
     if (std::memchr(text, ' ', n)) {
         std::string clean = replace_all(text, " ", "");
-        std::snprintf(text, sentence_room, "%s", clean.c_str());
-        n = std::strlen(text);
+        std::memcpy(text, clean.c_str(), clean.size() + 1);
+        n = clean.size();
     }
-    unsigned sum = 0;
-    for (std::size_t i = 1; i + 1 < n; ++i)
-        sum ^= static_cast<unsigned char>(text[i]);
-
-    static const char hex[] = "0123456789ABCDEF";
-    char line[sentence_room + 4];
-    std::memcpy(line, text, n);
-    line[n] = hex[(sum >> 4) & 0xF];
-    line[n + 1] = hex[sum & 0xF];
-    line[n + 2] = '\r';
-    line[n + 3] = '\n';
-    std::size_t len = n + 4;
-    if (std::fwrite(line, 1, len, out) != len)
-        return -1;
-    return static_cast<int>(n + 3);
+    std::memcpy(line_at(out), text, n);
+    return end_line(out, false, n);
 }
 
 // "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,,*",
 // the HDOP field ("%.1lf") empty while no HDOP is known.
-int put_gga(const nmeastate& s, std::FILE* out)
+int put_gga(const nmeastate& s, outbuf& out)
 {
-    fields f(255);
+    fields f(line_at(out), 255);
     hms(f.s("$GPGGA,"), s.hour, s.minute, s.second, s.hsec).c(',');
     f.d(s.latdeg, 2).f(s.latmin, 4, 7).c(',').c(s.latns).c(',');
     f.d(s.londeg, 3).f(s.lonmin, 4, 7).c(',').c(s.lonew).c(',');
@@ -88,9 +118,9 @@ int put_gga(const nmeastate& s, std::FILE* out)
 
 // "$GPRMC,%02d%02d%02d.%02d,A,%02d%010.7lf,%c,%03d%010.7lf,%c,%.3lf,%.1lf,%02d%02d%02d,,,*",
 // speed (knots) and track empty while no velocity is known.
-int put_rmc(const nmeastate& s, std::FILE* out)
+int put_rmc(const nmeastate& s, outbuf& out)
 {
-    fields f(255);
+    fields f(line_at(out), 255);
     hms(f.s("$GPRMC,"), s.hour, s.minute, s.second, s.hsec).s(",A,");
     f.d(s.latdeg, 2).f(s.latmin, 7, 10).c(',').c(s.latns).c(',');
     f.d(s.londeg, 3).f(s.lonmin, 7, 10).c(',').c(s.lonew).c(',');
@@ -103,9 +133,9 @@ int put_rmc(const nmeastate& s, std::FILE* out)
 }
 
 // "$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*"
-int put_zda(const nmeastate& s, std::FILE* out)
+int put_zda(const nmeastate& s, outbuf& out)
 {
-    fields f(256);
+    fields f(line_at(out), 256);
     hms(f.s("$GPZDA,"), s.zhour, s.zminute, s.zsecond, s.zhsec).c(',');
     f.d(s.zday, 2).c(',').d(s.zmonth, 2).c(',').d(s.zyear, 4).s(",,*");
     return emit(f, out);
@@ -114,26 +144,22 @@ int put_zda(const nmeastate& s, std::FILE* out)
 // "$GPGSV,%d,%d,%d%s%s%s%s*" with four slots, each ",%02d,%02d,%03d,%02d"
 // (NMEA satellite number, elevation, azimuth, SNR), the SNR empty when there
 // is none, and nothing for the slots past the last satellite.
-int put_gsv(nmeastate& s, std::FILE* out)
+int put_gsv(nmeastate& s, outbuf& out)
 {
     if (s.nsats > 36)
         s.nsats = 36;
     int total = (s.nsats + 3) / 4;
     int written = 0;
     for (int k = 1; k <= total; ++k) {
-        fields f(256);
+        fields f(line_at(out), 256);
         f.s("$GPGSV,").d(total).c(',').d(k).c(',').d(s.nsats);
         bool slots_fit = true;
         for (int i = 4 * (k - 1); i < 4 * k && i < s.nsats; ++i) {
             const satinfo& v = s.sats[i];
-            fields slot(32);
-            slot.c(',')
-                .d(nmea_prn(v.prn), 2)
-                .c(',')
-                .d(v.elevation, 2)
-                .c(',')
-                .d(v.azimuth, 3)
-                .c(',');
+            char room[32];
+            fields slot(room, sizeof room);
+            slot.c(',').d(nmea_prn(v.prn), 2).c(',').d(v.elevation, 2).c(',');
+            slot.d(v.azimuth, 3).c(',');
             if (v.snr > 0)
                 slot.d(v.snr, 2);
             slots_fit = slots_fit && slot.fits();

@@ -1,11 +1,12 @@
-// The sentence writer: formats sentences from the conversion state and
-// writes each as one line with its checksum.
+// The sentence writer: formats sentences from the conversion state straight
+// into the output buffer and ends each as one line with its checksum.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
 #include <string>
 
 struct nmeastate;
+struct outbuf;
 
 constexpr int sentence_room = 256; // buffer for one sentence text
 
@@ -13,8 +14,9 @@ constexpr int sentence_room = 256; // buffer for one sentence text
 // sentence_room chars) as one line: blanks removed, then the checksum of
 // everything between the first and the last character as two upper-case hex
 // digits, then CR LF. The buffer keeps the cleaned text. Answers the length
-// of the cleaned text plus 3, or a negative value when the write failed.
-int put_sentence(char* text, std::FILE* out);
+// of the cleaned text plus 3, or a negative value once the output file has
+// failed a write.
+int put_sentence(char* text, outbuf& out);
 
 // text with every occurrence of from (not empty) replaced by to, left to
 // right; inserted text is not searched again.
@@ -22,11 +24,11 @@ std::string replace_all(const std::string& text, const std::string& from, const 
 
 // Each answers 0 when the sentence was refused because its formatted text
 // would not fit its bound (only hostile values get there), else what
-// put_sentence answered.
-int put_gga(const nmeastate& s, std::FILE* out);
-int put_rmc(const nmeastate& s, std::FILE* out);
-int put_zda(const nmeastate& s, std::FILE* out);
+// put_sentence answers.
+int put_gga(const nmeastate& s, outbuf& out);
+int put_rmc(const nmeastate& s, outbuf& out);
+int put_zda(const nmeastate& s, outbuf& out);
 
 // Writes the GSV group (at most 36 satellites; a larger nsats is lowered to
 // 36 in the state) and answers how many of its sentences were written.
-int put_gsv(nmeastate& s, std::FILE* out);
+int put_gsv(nmeastate& s, outbuf& out);

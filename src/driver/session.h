@@ -1,0 +1,39 @@
+// One conversion's working set, set up in one place for the program run, the
+// tests and the benchmarks: the input window, the log store, the conversion
+// state and the output buffer, each obtained once.
+#pragma once
+
+#include "../input/logstore.h"
+#include "../input/rfifo.h"
+#include "../nmea/convert.h"
+#include "../nmea/nmeastate.h"
+#include "../nmea/outbuf.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+struct session {
+    rfifo ring;
+    std::unique_ptr<logstore> store;
+    std::unique_ptr<nmeastate> state;
+    std::unique_ptr<std::uint8_t[]> outmem;
+    outbuf out;
+    nmeaopt opt{1, 1, 1, 1, 0};
+    std::int64_t sentences = 0; // what convert reported, summed
+};
+
+// Obtains every buffer and record (the records zero-filled); false when
+// memory runs short, before any file is touched.
+bool setup(session& s);
+
+// Sets a manual UTC offset of n seconds (UTC = GPS time - n).
+void manual_utc(session& s, std::int32_t n);
+
+// Converts the whole input: every good frame is stored and converted, the
+// sentences go to out through the output buffer, which is written out at
+// the end. Answers false when reading the input failed.
+bool convert_file(session& s, std::FILE* in, std::FILE* out);
+
+// The same over any source of bytes (used by the tests to read in pieces).
+void convert_source(session& s, const source& in, std::FILE* out);

@@ -1,0 +1,139 @@
+#include "survey.h"
+
+#include "frames.h"
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+
+struct draws {
+    std::mt19937 rng{20261208};
+    double unit() { return rng() / 4294967296.0; } // [0, 1)
+    double around(double v, double d) { return v + d * (2 * unit() - 1); }
+};
+
+frames::header at(std::uint32_t week, std::uint32_t ms, std::uint16_t seq)
+{
+    frames::header h;
+    h.week = static_cast<std::uint16_t>(week);
+    h.msec = ms;
+    h.sequence = seq;
+    return h;
+}
+
+// Receiver numbers: GPS 1-32, GLONASS 38-61, SBAS 120-151.
+const std::int16_t sky[] = {2,  5,  12, 13, 15, 18, 20, 24,  25,  29,
+                            31, 40, 41, 47, 48, 55, 56, 131, 133, 138};
+
+std::string unrelated(draws& d, std::uint16_t id, int records, const frames::header& h)
+{
+    frames::body b;
+    b.u32(static_cast<std::uint32_t>(records));
+    for (int i = 0; i < records; ++i)
+        b.f64(2.1e7 + 1e5 * d.unit())
+            .f64(-1.1e8 * d.unit())
+            .f32(0.05f)
+            .f32(45)
+            .u32(0x08109c04)
+            .u32(static_cast<std::uint32_t>(d.rng()));
+    return frames::frame(id, b.bytes, h);
+}
+
+} // namespace
+
+bool write_survey(std::FILE* out, std::size_t bytes)
+{
+    draws d;
+    std::uint32_t week = 2448;
+    std::uint32_t ms = 131700000; // 2026-12-07 12:34:42 UTC
+    double lat = 51.0447, lon = -114.0719, heading = 72.5;
+    std::uint16_t seq = 0;
+    std::size_t written = 0;
+    for (long sec = 0; written < bytes; ++sec) {
+        std::string s;
+        frames::time t;
+        std::uint32_t utc = ms - 18000;
+        t.clockoff = d.around(-4.5e-9, 1.5e-9);
+        t.year = 2026;
+        t.month = 12;
+        t.day = static_cast<std::uint8_t>(6 + utc / 86400000u % 7);
+        t.hour = static_cast<std::uint8_t>(utc / 3600000u % 24);
+        t.minute = static_cast<std::uint8_t>(utc / 60000u % 60);
+        t.msec = utc % 60000u;
+        s += frames::make(t, at(week, ms, seq++));
+        s += frames::make_psrdop(static_cast<float>(d.around(0.85, 0.1)), at(week, ms, seq++), 12);
+
+        std::vector<frames::satellite> vis;
+        std::vector<frames::channel> chans;
+        for (std::size_t i = 0; i < sizeof sky / sizeof sky[0]; ++i) {
+            double el = 45 + 40 * std::sin(sec / 3000.0 + i);
+            double az = std::fmod(37.0 * i + sec / 120.0, 360.0);
+            vis.push_back({sky[i], el, az});
+            float cno = static_cast<float>(d.around(30 + el / 4.5, 1.5));
+            chans.push_back({sky[i], 0x08109c04, cno});
+            chans.push_back({sky[i], 0x01303c0b, cno - 6.5f});
+        }
+        s += frames::make_satvis(vis, at(week, ms, seq++));
+        s += frames::make_trackstat(chans, at(week, ms, seq++));
+        s += unrelated(d, 43, 16, at(week, ms, seq++));
+        if (sec % 30 == 0)
+            s += unrelated(d, 41, 8, at(week, ms, seq++));
+
+        int rate = (sec / 60) % 2 == 0 ? 20 : 10;
+        for (int k = 0; k < rate; ++k) {
+            std::uint32_t fix = ms + static_cast<std::uint32_t>(1000 / rate * k);
+            heading = std::fmod(heading + d.around(0, 0.5) + 360.0, 360.0);
+            double step = 6.2 / rate;
+            lat += step * std::cos(heading * pi / 180) / 111132.0;
+            lon += step * std::sin(heading * pi / 180) / 70000.0;
+            frames::bestpos p;
+            p.lat = lat;
+            p.lon = lon;
+            p.height = d.around(1048.3, 2.0);
+            p.undulation = -16.9f;
+            p.postype = k % 7 == 0 ? 50 : 34;
+            p.svused = 14;
+            s += frames::make(p, at(week, fix, seq++));
+            frames::bestvel v;
+            v.speed = d.around(6.2, 0.05);
+            v.track = heading;
+            v.vspeed = d.around(0, 0.02);
+            s += frames::make(v, at(week, fix, seq++));
+        }
+        if (std::fwrite(s.data(), 1, s.size(), out) != s.size())
+            return false;
+        written += s.size();
+        ms += 1000;
+        if (ms >= 604800000u) {
+            ms -= 604800000u;
+            ++week;
+        }
+    }
+    return true;
+}
+
+bool write_noise(std::FILE* out, std::size_t bytes)
+{
+    std::mt19937 rng(2);
+    std::string s(1u << 20, '\0');
+    for (std::size_t written = 0; written < bytes; written += s.size()) {
+        for (char& c : s) {
+            unsigned r = rng() % 100;
+            c = r < 10   ? '\xAA'
+                : r < 15 ? '\x44'
+                : r < 18 ? '\x12'
+                : r < 20 ? '\x1C'
+                         : static_cast<char>(rng());
+        }
+        std::size_t n = bytes - written < s.size() ? bytes - written : s.size();
+        if (std::fwrite(s.data(), 1, n, out) != n)
+            return false;
+    }
+    return true;
+}
