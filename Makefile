@@ -1,22 +1,26 @@
 # Entry points:
 #   make demo     builds the converter alone and converts the bundled sample log
 #   make check    builds everything and runs every test, also under the sanitizers
+#   make install  installs the program, its manual page and the README
+#                 (PREFIX=/usr/local by default; DESTDIR for staging)
+#   make package  builds a Debian package of the same files
 # Each first has tools/deps install the Debian packages it needs (as root) or
 # print the apt-get line that would.
 BUILD := build
 SANBUILD := build-sanitize
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 SAMPLE := examples/sample.log
+PREFIX ?= /usr/local
 DEPS := bash tools/deps
 
 # Top-level steps one after another; each build runs its own jobs in parallel.
 .NOTPARALLEL:
-.PHONY: all program build demo check test test-sanitize bench clean \
-	deps-demo deps-build deps-check
+.PHONY: all program build demo check test test-sanitize bench install package clean \
+	deps-demo deps-build deps-check deps-package
 
 all: build
 
-deps-demo deps-build deps-check:
+deps-demo deps-build deps-check deps-package:
 	@$(DEPS) $(@:deps-%=%)
 
 # The converter alone: no test, no GoogleTest. A build folder already set up
@@ -49,6 +53,13 @@ check: test test-sanitize
 
 bench: build
 	$(BUILD)/bench/pellucid_bench
+
+install: program
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The .deb lands in $(BUILD), named pellucid_VERSION_ARCH.deb.
+package: deps-package program
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(SANBUILD)
