@@ -1,0 +1,76 @@
+// Programs outside this one that read what it makes: GPSBabel loads the
+// converted sample as a track, groff renders the manual page. Each case is
+// skipped when its tool is not installed (tools/deps check installs both).
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool have(const std::string& tool)
+{
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs a shell command; answers everything it printed on either stream.
+std::string said_by(const std::string& command)
+{
+    std::string text;
+    std::FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p)
+        return "popen failed";
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+        text.append(buf, n);
+    if (pclose(p) != 0)
+        text += "(exit status not 0)";
+    return text;
+}
+
+std::size_t count_of(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(clients, gpsbabel_makes_one_dated_track_point_of_each_gga)
+{
+    if (!have("gpsbabel"))
+        GTEST_SKIP() << "gpsbabel not found (Debian package gpsbabel)";
+    scratch d;
+    write_file(d.file("run1.log"), read_file(SOURCE_DIR "/examples/sample.log"));
+    ASSERT_EQ(run_pellucid(d.path(), {"run1.log"}).code, 0);
+    std::size_t gga = count_of(read_file(d.file("run1.nme")), "$GPGGA,");
+    ASSERT_GT(gga, 0u);
+
+    // A sentence with a bad checksum or field would be dropped or warned about.
+    EXPECT_EQ(said_by("cd " + d.path() + " && gpsbabel -i nmea -f run1.nme -o gpx -F run1.gpx"),
+              "");
+    std::string gpx = read_file(d.file("run1.gpx"));
+    std::size_t points = 0, dated = 0;
+    for (std::size_t at = gpx.find("<trkpt "); at != std::string::npos;
+         at = gpx.find("<trkpt ", at + 1)) {
+        std::size_t end = gpx.find("</trkpt>", at);
+        ASSERT_NE(end, std::string::npos);
+        ++points;
+        // The sample was recorded on 7 December 2026; the date of a GGA
+        // comes from the RMC and ZDA sentences around it.
+        dated += gpx.substr(at, end - at).find("<time>2026-12-07T") != std::string::npos;
+    }
+    EXPECT_EQ(points, gga);
+    EXPECT_EQ(dated, gga);
+}
+
+TEST(clients, manual_page_renders_without_a_warning)
+{
+    if (!have("groff"))
+        GTEST_SKIP() << "groff not found (Debian package groff-base)";
+    EXPECT_EQ(said_by("groff -man -ww -z '" SOURCE_DIR "/doc/pellucid.1'"), "");
+}
+
+} // namespace
