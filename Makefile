@@ -40,16 +40,18 @@ clean:
 	rm -rf $(BUILD) $(SANBUILD)
 
 # --- Windows: the program and the whole test suite cross-built with MinGW-w64,
-# the tests run under Wine.
+# the tests run under Wine, and the download made from the same build.
 WINBUILD := build-windows
 WINE := /usr/lib/wine/wine64
 MINGW_CXX := x86_64-w64-mingw32-g++-posix
 GTEST_SOURCE := /usr/src/googletest
+WINZIP_VERSION := $(shell sed -n 's/^project.pellucid VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+WINZIP := $(WINBUILD)/pellucid-$(WINZIP_VERSION)-win64.zip
 # Wine keeps its Windows folders in the build, away from the user's ~/.wine,
 # and runs without debug chatter or offers to install Mono and Gecko.
 WINEENV := WINEPREFIX=$(abspath $(WINBUILD))/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
-.PHONY: configure-windows build-windows check-windows clean-windows
+.PHONY: configure-windows build-windows check-windows clean-windows package-windows
 
 clean: clean-windows
 clean-windows:
@@ -70,3 +72,12 @@ build-windows: configure-windows
 
 check-windows: build-windows
 	ctest --test-dir $(WINBUILD) --output-on-failure
+
+package-windows: configure-windows
+	cmake --build $(WINBUILD) -j $(JOBS) --target pellucid
+	rm -rf $(WINBUILD)/zip $(WINZIP)
+	mkdir -p $(WINBUILD)/zip
+	x86_64-w64-mingw32-strip -o $(WINBUILD)/zip/pellucid.exe $(WINBUILD)/pellucid.exe
+	cp README.md LICENSE $(WINBUILD)/zip/
+	cd $(WINBUILD)/zip && cmake -E tar cf ../$(notdir $(WINZIP)) --format=zip pellucid.exe README.md LICENSE
+	@echo "== $(WINZIP)"; cmake -E tar tvf $(WINZIP)
