@@ -31,6 +31,15 @@ std::string engine(double v, int prec, int width)
 std::string c_print(double v, int prec, int width)
 {
     std::string s = c_print("%0*.*f", width, prec, v);
+    // The Windows C print drops the sign of a NaN, which the engine prints
+    // on every platform, as glibc does.
+    if (std::isnan(v) && std::signbit(v) && s.find('-') == std::string::npos) {
+        std::size_t at = s.size() - 3;
+        if (at > 0 && s[at - 1] == ' ')
+            s[at - 1] = '-';
+        else
+            s.insert(at, "-");
+    }
     return s.size() < 256 ? s : "(refused)";
 }
 

@@ -39,13 +39,13 @@ TEST(real_logs, summary_reproduces_the_inventory_counts)
     ASSERT_GE(want.size(), 10u) << "the inventory table could not be read";
     int files = 0;
     for (const auto& e : fs::directory_iterator(folder)) {
-        std::string name = e.path().filename().string();
+        std::string name = utf8_name(e.path().filename());
         if (name == "README.md" || !e.is_regular_file())
             continue;
         ++files;
         std::vector<int> c = want.count(name) ? want[name] : std::vector<int>(6, 0);
         scratch d;
-        fs::copy_file(e.path(), d.file(name));
+        fs::copy_file(e.path(), fs_path(d.file(name)));
         ran r = run_pellucid(d.path(), {name, "/gga", "/rmc", "/gsv", "/zda", "/utc", "18"});
         std::string tail = summary(0, c[0], c[1], c[2], c[3], c[4], c[5]);
         EXPECT_EQ(r.err, banner + echo("Disable", "Disable", "Disable", "Disable", "-18") + tail)
@@ -119,11 +119,11 @@ TEST(real_logs, every_file_converts_to_well_formed_sentences)
     static const std::regex said(R"(OUTPUT:     (\d+) lines\n)");
     long total = 0;
     for (const auto& e : fs::directory_iterator(folder)) {
-        std::string name = e.path().filename().string();
+        std::string name = utf8_name(e.path().filename());
         if (name == "README.md" || !e.is_regular_file())
             continue;
         scratch d;
-        fs::copy_file(e.path(), d.file("in.gps"));
+        fs::copy_file(e.path(), fs_path(d.file("in.gps")));
         for (auto args : {std::vector<std::string>{"in.gps"},
                           std::vector<std::string>{"in.gps", "/utc", "18"}}) {
             ran r = run_pellucid(d.path(), args);

@@ -1,13 +1,136 @@
 #include "support.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
+#include "platform/sys.h"
+
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+
+const bool on_windows = true;
+
+namespace {
+
+// One argument as the C runtime's command-line parser splits it back out:
+// quoted when it is empty or holds blanks or quotes, quotes escaped with a
+// backslash, and backslashes doubled where they come before a quote.
+std::wstring as_argument(const std::wstring& a)
+{
+    if (!a.empty() && a.find_first_of(L" \t\n\v\"") == std::wstring::npos)
+        return a;
+    std::wstring q = L"\"";
+    std::size_t slashes = 0;
+    for (wchar_t c : a) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        q.append(c == L'"' ? 2 * slashes + 1 : slashes, L'\\');
+        slashes = 0;
+        q += c;
+    }
+    q.append(2 * slashes, L'\\');
+    return q + L"\"";
+}
+
+// Standard error and output are text streams on Windows, which store each
+// line end as CR LF; the cases compare the text with LF line ends.
+std::string text_lines(std::string s)
+{
+    std::string::size_type at = 0;
+    while ((at = s.find("\r\n", at)) != std::string::npos)
+        s.erase(at, 1);
+    return s;
+}
+
+// A file handle that the started program inherits as a standard stream.
+HANDLE inheritable(const std::wstring& path, DWORD access, DWORD disposition)
+{
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+ran run_pellucid(const std::string& dir, const std::vector<std::string>& args)
+{
+    scratch cap;
+    std::string errf = cap.file("stderr"), outf = cap.file("stdout");
+    std::wstring prog = fs::absolute(PELLUCID_BIN).make_preferred().wstring();
+    std::wstring line = as_argument(prog);
+    for (const std::string& a : args)
+        line += L" " + as_argument(sys::from_bytes(a));
+
+    HANDLE in = inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
+    HANDLE err = inheritable(fs_path(errf).wstring(), GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE out = inheritable(fs_path(outf).wstring(), GENERIC_WRITE, CREATE_ALWAYS);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in;
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi{};
+    std::wstring cwd = fs_path(dir).wstring();
+    bool started = in != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+                   out != INVALID_HANDLE_VALUE &&
+                   CreateProcessW(prog.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                  cwd.c_str(), &si, &pi);
+    DWORD why = started ? 0 : GetLastError();
+    for (HANDLE h : {in, err, out})
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    ran r;
+    if (!started) {
+        r.err = "(not started: error " + std::to_string(why) + ")";
+        return r;
+    }
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // Exceptions that end a process show as NTSTATUS codes 0xC0000000 and up.
+    r.code = code >= 0xC0000000u ? -1 : static_cast<int>(code);
+    r.err = text_lines(read_file(errf));
+    r.out = text_lines(read_file(outf));
+    return r;
+}
+
+std::string make_symlink(const std::string& target, const std::string& link)
+{
+    std::wstring l = fs_path(link).wstring();
+    std::wstring t = fs_path(target).make_preferred().wstring();
+    if (!CreateSymbolicLinkW(l.c_str(), t.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+        return "CreateSymbolicLinkW failed with error " + std::to_string(GetLastError()) +
+               " (no privilege or developer mode)";
+    // Wine answers success without making anything.
+    DWORD a = GetFileAttributesW(l.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_REPARSE_POINT))
+        return "CreateSymbolicLinkW answered success but made no link (as under Wine)";
+    return "";
+}
+
+#else
+
+const bool on_windows = false;
 
 ran run_pellucid(const std::string& dir, const std::vector<std::string>& args)
 {
@@ -38,23 +161,49 @@ ran run_pellucid(const std::string& dir, const std::vector<std::string>& args)
     return r;
 }
 
+std::string make_symlink(const std::string& target, const std::string& link)
+{
+    std::error_code ec;
+    fs::create_symlink(fs_path(target), fs_path(link), ec);
+    return ec ? ec.message() : "";
+}
+
+#endif
+
+fs::path fs_path(const std::string& utf8)
+{
+    return fs::u8path(utf8);
+}
+
+std::string utf8_name(const fs::path& p)
+{
+    return p.u8string();
+}
+
 scratch::scratch()
 {
-    char tmpl[] = "/tmp/pellucid-test-XXXXXX";
-    if (!mkdtemp(tmpl))
-        throw std::runtime_error("mkdtemp failed");
-    dir = tmpl;
+    std::random_device seed;
+    std::mt19937 rng(seed());
+    fs::path tmp = fs::temp_directory_path();
+    for (int tries = 0; tries < 100; ++tries) {
+        fs::path p = tmp / ("pellucid-test-" + std::to_string(rng()));
+        if (fs::create_directory(p)) {
+            dir = utf8_name(p);
+            return;
+        }
+    }
+    throw std::runtime_error("no fresh scratch folder in " + utf8_name(tmp));
 }
 
 scratch::~scratch()
 {
     std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
+    fs::remove_all(fs_path(dir), ec);
 }
 
 std::string read_file(const std::string& path)
 {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(fs_path(path), std::ios::binary);
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
@@ -62,18 +211,15 @@ std::string read_file(const std::string& path)
 
 void write_file(const std::string& path, const std::string& bytes)
 {
-    std::ofstream f(path, std::ios::binary);
+    std::ofstream f(fs_path(path), std::ios::binary);
     f << bytes;
 }
 
 bool exists(const std::string& path)
 {
     std::error_code ec;
-    return std::filesystem::symlink_status(path, ec).type() !=
-               std::filesystem::file_type::not_found &&
-           !ec;
+    return fs::symlink_status(fs_path(path), ec).type() != fs::file_type::not_found && !ec;
 }
-
 const char* const banner = "Pellucid version 1.0\n";
 
 std::string echo(const char* gga, const char* rmc, const char* gsv, const char* zda,

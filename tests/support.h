@@ -1,7 +1,10 @@
-// Helpers shared by the tests: a scratch folder and a way to run the built
-// program with exact argument bytes, capturing what it prints.
+// Helpers shared by the tests: a scratch folder, files by UTF-8 name, and a
+// way to run the built program with exact argument text, capturing what it
+// prints. The same tests run on Linux and on Windows; these helpers hold the
+// differences.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,9 +15,16 @@ struct ran {
 };
 
 // Runs the pellucid executable in folder dir with the given arguments.
+// Names and arguments are UTF-8 text (on POSIX any bytes); the program gets
+// them exactly, whatever spaces, quotes or backslashes they hold.
 ran run_pellucid(const std::string& dir, const std::vector<std::string>& args);
 
-// A fresh empty folder, removed with everything in it when the object dies.
+// A file system path from a UTF-8 name, and back.
+std::filesystem::path fs_path(const std::string& utf8);
+std::string utf8_name(const std::filesystem::path& p);
+
+// A fresh empty folder in the system's temporary folder, removed with
+// everything in it when the object dies.
 class scratch {
   public:
     scratch();
@@ -31,6 +41,14 @@ class scratch {
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool exists(const std::string& path);
+
+// Makes a symbolic link at link that points to target. Answers an empty
+// text on success, else why the system could not make it (Windows without
+// the privilege, or Wine, which has no symbolic links).
+std::string make_symlink(const std::string& target, const std::string& link);
+
+// True on Windows, where some cases cannot exist and a few answers differ.
+extern const bool on_windows;
 
 // The console lines of a run, for comparing with what a case expects.
 extern const char* const banner;
