@@ -1,37 +1,36 @@
-// An output buffer over a temporary file whose contents a test can read back.
+// An output buffer whose lines a test can read back: full buffers, and what
+// is left at the end, are kept in memory.
 #pragma once
 
 #include "nmea/outbuf.h"
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
 struct outfile {
-    std::unique_ptr<char[]> mem{new char[out_block + line_room]};
+    std::unique_ptr<char[]> mem{new char[out_size]};
     outbuf out;
+    std::string written;
+
     outfile()
     {
         out.buf = mem.get();
-        out.file = std::tmpfile();
+        out.hand = keep;
+        out.ctx = this;
     }
-    ~outfile() { std::fclose(out.file); }
     outfile(const outfile&) = delete;
     outfile& operator=(const outfile&) = delete;
 
-    // Everything written so far (the file position is left at its end).
+    // Everything written so far.
     std::string text()
     {
         flush(out);
-        std::FILE* f = out.file;
-        std::fflush(f);
-        long n = std::ftell(f);
-        std::string s(static_cast<std::size_t>(n), '\0');
-        std::rewind(f);
-        if (n > 0 && std::fread(&s[0], 1, s.size(), f) != s.size())
-            s.clear();
-        // A write may follow this read only after a positioning call.
-        std::fseek(f, 0, SEEK_END);
-        return s;
+        return written;
+    }
+
+    static void keep(void* ctx, outbuf& o)
+    {
+        static_cast<outfile*>(ctx)->written.append(o.buf, o.len);
+        o.len = 0;
     }
 };

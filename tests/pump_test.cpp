@@ -80,7 +80,7 @@ TEST(pump, empty_input)
 
 TEST(pump, input_of_exact_block_multiples)
 {
-    for (std::size_t size : {std::size_t(1024), std::size_t(block_size), std::size_t(fifo_size),
+    for (std::size_t size : {std::size_t(1024), std::size_t(block_size), std::size_t(window_size),
                              std::size_t(2 * block_size)}) {
         std::string s;
         while (s.size() + 104 <= size)

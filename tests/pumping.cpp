@@ -2,7 +2,6 @@
 
 #include "input/oem4.h"
 
-#include <cstdio>
 #include <ostream>
 
 namespace {
@@ -35,28 +34,28 @@ void collect(void* ctx, const std::uint8_t* frame, int len)
                                                               static_cast<std::size_t>(len));
 }
 
+void keep(void* ctx, outbuf& o)
+{
+    static_cast<std::string*>(ctx)->append(o.buf, o.len);
+    o.len = 0;
+}
+
 } // namespace
 
 pumping::pumping()
 {
     setup(job);
+    job.out.hand = keep;
+    job.out.ctx = &output;
 }
 
 void pumping::run(const std::string& bytes, std::size_t piece)
 {
-    std::FILE* out = std::tmpfile();
     std::vector<std::size_t> reads;
     if (piece > 0)
         reads.push_back(piece);
     memsource m{&bytes, 0, &reads};
-    convert_source(job, source{memsource::read, &m}, out);
-    std::fflush(out);
-    long n = std::ftell(out);
-    std::rewind(out);
-    output.assign(static_cast<std::size_t>(n), '\0');
-    if (n > 0 && std::fread(&output[0], 1, output.size(), out) != output.size())
-        output.clear();
-    std::fclose(out);
+    convert_source(job, source{memsource::read, &m});
 }
 
 std::vector<std::string> frames_pumped(const std::string& bytes,

@@ -13,7 +13,7 @@ struct pumping {
     std::string output; // what the conversion wrote
     const logstore& store() const { return *job.store; }
 
-    pumping(); // a session set up as the program run sets one up
+    pumping(); // a session set up as the program run sets one up, writing to output
     // Converts the bytes, read in pieces of at most `piece` bytes (0: as
     // large as the window takes); the store and state keep what they gathered.
     void run(const std::string& bytes, std::size_t piece = 0);

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "../platform/sys.h"
+#include "iothread.h"
 
 #include <cstring>
 
@@ -26,7 +27,7 @@ bool setup(session& s)
     bool ring = s.ring.setup();
     s.store.reset(sys::grab_record<logstore>());
     s.state.reset(sys::grab_record<nmeastate>());
-    s.outmem.reset(sys::grab(out_block + line_room));
+    s.outmem.reset(sys::grab(2 * out_size));
     if (!ring || !s.store || !s.state || !s.outmem)
         return false;
     std::memset(static_cast<void*>(s.store.get()), 0, sizeof *s.store);
@@ -42,15 +43,23 @@ void manual_utc(session& s, std::int32_t n)
     s.state->utcoffset = -static_cast<double>(n);
 }
 
-void convert_source(session& s, const source& in, std::FILE* out)
+void convert_source(session& s, const source& in)
 {
-    s.out.file = out;
     pump(in, s.ring, framesink{take_frame, &s});
     flush(s.out);
 }
 
 bool convert_file(session& s, std::FILE* in, std::FILE* out)
 {
-    convert_source(s, source{read_file, in}, out);
+    s.out.file = out;
+    iothread io(in, out, s.ring, reinterpret_cast<char*>(s.outmem.get()) + out_size);
+    if (io.start()) {
+        io.attach(s.out);
+        convert_source(s, io.input());
+        io.finish(s.out);
+        s.out.hand = nullptr;
+    } else {
+        convert_source(s, source{read_file, in});
+    }
     return std::ferror(in) == 0;
 }

@@ -1,6 +1,6 @@
 // One conversion's working set, set up in one place for the program run, the
-// tests and the benchmarks: the input window, the log store, the conversion
-// state and the output buffer, each obtained once.
+// tests and the benchmarks: the input windows, the log store, the conversion
+// state and the output buffers, each obtained once.
 #pragma once
 
 #include "../input/logstore.h"
@@ -17,7 +17,7 @@ struct session {
     rfifo ring;
     std::unique_ptr<logstore> store;
     std::unique_ptr<nmeastate> state;
-    std::unique_ptr<std::uint8_t[]> outmem;
+    std::unique_ptr<std::uint8_t[]> outmem; // two output buffers, used by turns
     outbuf out;
     nmeaopt opt{1, 1, 1, 1, 0};
     std::int64_t sentences = 0; // what convert reported, summed
@@ -30,10 +30,11 @@ bool setup(session& s);
 // Sets a manual UTC offset of n seconds (UTC = GPS time - n).
 void manual_utc(session& s, std::int32_t n);
 
-// Converts the whole input: every good frame is stored and converted, the
-// sentences go to out through the output buffer, which is written out at
-// the end. Answers false when reading the input failed.
+// Converts the whole input file into the output file, reading and writing
+// in a thread of their own when the system gives one. Answers false when
+// reading the input failed; a write that failed shows in s.out.failed.
 bool convert_file(session& s, std::FILE* in, std::FILE* out);
 
-// The same over any source of bytes (used by the tests to read in pieces).
-void convert_source(session& s, const source& in, std::FILE* out);
+// Converts the whole input from any source of bytes; the sentences go
+// wherever s.out sends them, and the last of them are written out too.
+void convert_source(session& s, const source& in);

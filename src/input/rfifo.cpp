@@ -7,28 +7,20 @@
 
 rfifo::~rfifo()
 {
-    delete[] rbuf;
+    delete[] win[0];
 }
 
 bool rfifo::setup()
 {
-    std::uint8_t* p = sys::grab(fifo_size);
+    std::uint8_t* p = sys::grab(2 * std::size_t(window_size));
     if (!p)
         return false;
-    delete[] rbuf;
-    rbuf = p;
-    rsize = fifo_size;
-    wpos = rpos = 0;
+    delete[] win[0];
+    win[0] = p;
+    win[1] = p + window_size;
+    rbuf = win[0];
+    rpos = wpos = frame_capacity;
     return true;
-}
-
-void rfifo::compact()
-{
-    int n = wpos - rpos;
-    if (n > 0 && rpos > 0)
-        std::memmove(rbuf, rbuf + rpos, static_cast<std::size_t>(n));
-    wpos = n;
-    rpos = 0;
 }
 
 void scan(rfifo& r, bool end, const framesink& sink)
@@ -59,19 +51,25 @@ void scan(rfifo& r, bool end, const framesink& sink)
     }
 }
 
-void pump(const source& in, rfifo& ring, const framesink& sink)
+void pump(const source& in, rfifo& r, const framesink& sink)
 {
-    if (!ring.rbuf)
+    if (!r.win[0])
         return;
-    for (;;) {
-        // Reads go behind what is left: compact only when the room left is
-        // less than a block (after a large read it always is).
-        if (ring.rsize - ring.wpos < block_size)
-            ring.compact();
-        std::size_t got = in.read(in.ctx, ring.rbuf + ring.wpos,
-                                  static_cast<std::size_t>(ring.rsize - ring.wpos));
-        ring.wpos += static_cast<int>(got);
-        scan(ring, got == 0, sink);
+    r.rbuf = r.win[0];
+    r.rpos = r.wpos = frame_capacity;
+    for (int w = 0;; w ^= 1) {
+        // What the scan left (a candidate the block cut off, or up to three
+        // bytes that may begin a sync word) goes just before the next block.
+        std::uint8_t* next = r.win[w];
+        int keep = r.wpos - r.rpos;
+        if (next != r.rbuf)
+            std::memcpy(next + frame_capacity - keep, r.rbuf + r.rpos,
+                        static_cast<std::size_t>(keep));
+        std::size_t got = in.read(in.ctx, next + frame_capacity, block_size);
+        r.rbuf = next;
+        r.rpos = frame_capacity - keep;
+        r.wpos = frame_capacity + static_cast<int>(got);
+        scan(r, got == 0, sink);
         if (got == 0)
             return;
     }

@@ -1,7 +1,7 @@
-// The input pump: reads the file in large blocks into a window and finds the
-// frames in place, handing each good one to a sink. After a rejected
-// candidate the scan goes on from the byte after its first sync byte, so a
-// frame that starts inside a rejected candidate is found all the same.
+// The input pump: reads the file in large blocks and finds the frames where
+// they lie, handing each good one to a sink. After a rejected candidate the
+// scan goes on from the byte after its first sync byte, so a frame that
+// starts inside a rejected candidate is found all the same.
 #pragma once
 
 #include "oem4.h"
@@ -11,13 +11,15 @@
 
 // Bytes asked of each read of the input.
 constexpr int block_size = 256 * 1024;
-// The window: room for a block read behind a candidate of the longest
-// frame that the previous block cut off.
-constexpr int fifo_size = block_size + frame_capacity;
+// A window: room for the rest of a candidate that the block before cut off,
+// then a block.
+constexpr int window_size = frame_capacity + block_size;
 
-// The bytes between the file reads and the frame scan: read bytes are put
-// at wpos, the scan takes them from rpos. Bytes of a candidate that a block
-// cut off stay, and move to the front before the next read (compact).
+// The bytes between the file reads and the frame scan. Blocks are read into
+// two windows by turns, each at offset frame_capacity; the bytes of a
+// candidate that a block cut off are put in front of the next block, the
+// only bytes ever copied. The scan takes bytes from rpos up to wpos of the
+// window at hand, rbuf.
 class rfifo final {
   public:
     rfifo() = default;
@@ -25,19 +27,18 @@ class rfifo final {
     rfifo(const rfifo&) = delete;
     rfifo& operator=(const rfifo&) = delete;
 
-    bool setup(); // obtains the storage; false when there is no memory
+    bool setup(); // obtains the two windows; false when there is no memory
 
-    // Moves the bytes not yet scanned to the front, to make room for a read.
-    void compact();
-
+    std::uint8_t* win[2] = {nullptr, nullptr};
     std::uint8_t* rbuf = nullptr;
-    int rsize = 0;
-    int wpos = 0; // where the next byte read is stored
+    int wpos = 0; // the end of the bytes read
     int rpos = 0; // where the scan goes on
 };
 
-// Where the input comes from: read answers how many bytes it stored at p (at
-// most n), 0 only at the end of the input or on a read error.
+// Where the input comes from: read stores the next bytes of the input at p
+// (at most n) and answers how many, 0 only at the end of the input or on a
+// read error. p is always frame_capacity bytes into one of the two windows,
+// by turns; a call for one window gives up every byte of the other.
 struct source {
     std::size_t (*read)(void* ctx, std::uint8_t* p, std::size_t n);
     void* ctx;
@@ -50,8 +51,8 @@ struct framesink {
     void* ctx;
 };
 
-// Reads the input to its end through the window and hands every good frame
-// to the sink, in the order of the input.
+// Reads the input to its end and hands every good frame to the sink, in the
+// order of the input.
 void pump(const source& in, rfifo& ring, const framesink& sink);
 
 // Scans the window from rpos, handing good frames to the sink, until it needs

@@ -1,5 +1,10 @@
 #include "fields.h"
 
+const char digits::pairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233"
+    "34353637383940414243444546474849505152535455565758596061626364656667"
+    "6869707172737475767778798081828384858687888990919293949596979899";
+
 #include <charconv>
 #include <cmath>
 
@@ -26,10 +31,7 @@ constexpr std::uint64_t pow10[] = {1,
                                    1000000000000000000,
                                    10000000000000000000u};
 
-// "00" to "99", two characters each.
-constexpr char pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233"
-                         "34353637383940414243444546474849505152535455565758596061626364656667"
-                         "6869707172737475767778798081828384858687888990919293949596979899";
+using digits::pairs;
 
 // Decimal digits in q (1 for 0); the small counts, the common ones, first.
 int ndigits(std::uint64_t q)
@@ -46,7 +48,7 @@ int ndigits(std::uint64_t q)
 
 // Writes exactly k decimal digits of q (q < 10^k) backwards, ending just
 // before e; 32-bit steps once q fits them.
-void digits(char* e, std::uint64_t q, int k)
+void digits64(char* e, std::uint64_t q, int k)
 {
     for (; k >= 2 && q > 0xFFFFFFFFu; k -= 2) {
         auto r = static_cast<unsigned>(q % 100);
@@ -96,7 +98,7 @@ template <int prec> char* fixed_into(char* p, std::uint64_t q, bool neg, int wid
     int nw = ndigits(w);
     p = lead(p, neg, nw + (prec > 0 ? prec + 1 : 0), width);
     p += nw;
-    digits(p, w, nw);
+    digits64(p, w, nw);
     if (prec == 0)
         return p;
     *p = '.';
@@ -110,6 +112,11 @@ template <int prec> char* fixed_into(char* p, std::uint64_t q, bool neg, int wid
 namespace {
 
 constexpr double pow10d[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+// 2^52 / 10^prec: below it the product |v| * 10^prec stays below 2^52.
+constexpr double quick_below[] = {4503599627370496.0 / 1,       4503599627370496.0 / 10,
+                                  4503599627370496.0 / 100,     4503599627370496.0 / 1000,
+                                  4503599627370496.0 / 10000,   4503599627370496.0 / 100000,
+                                  4503599627370496.0 / 1000000, 4503599627370496.0 / 10000000};
 
 // The exact rounding, from the double's bits.
 bool exact_value(double v, int prec, std::uint64_t& q);
@@ -126,7 +133,7 @@ namespace {
 inline bool quick_value(double v, int prec, std::uint64_t& q)
 {
     double a = std::fabs(v);
-    if (!(a < 4503599627370496.0 / pow10d[prec])) // below 2^52, and not NaN
+    if (!(a < quick_below[prec])) // and not NaN
         return false;
     double prod = a * pow10d[prec];
     auto t = static_cast<std::uint64_t>(prod);
@@ -205,7 +212,7 @@ char* put_int(char* p, std::int32_t v, int width)
     std::uint32_t u = neg ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
     int k = ndigits(u);
     p = lead(p, neg, k, width) + k;
-    digits(p, u, k);
+    digits64(p, u, k);
     return p;
 }
 

@@ -4,6 +4,8 @@
 // terminating NUL included).
 #pragma once
 
+#include "digits.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,7 +41,7 @@ class fields {
     fields& s(const char* text) { return put(text, std::strlen(text)); }
     fields& c(char ch)
     {
-        if (n + 1 < limit)
+        if (limit - n > 1)
             buf[n++] = ch;
         else
             n = limit;
@@ -50,17 +52,24 @@ class fields {
     fields& d(std::int32_t v, int width = 0)
     {
         // Two digits, the most common field of all, straight from the value.
-        if (width == 2 && v >= 0 && v < 100 && n + 2 < limit) {
-            buf[n] = static_cast<char>('0' + v / 10);
-            buf[n + 1] = static_cast<char>('0' + v % 10);
+        if (width == 2 && static_cast<std::uint32_t>(v) < 100 && limit - n > 2) {
+            std::memcpy(buf + n, digits::pairs + 2 * v, 2);
             n += 2;
             return *this;
         }
-        if (width <= 1 && v >= 0 && v < 10 && n + 1 < limit) {
-            buf[n++] = static_cast<char>('0' + v);
+        // Other small values, up to four digits and zeros to width four.
+        if (v >= 0 && v < 10000 && width <= 4 && limit - n > 4) {
+            auto u = static_cast<std::uint32_t>(v);
+            int k = digits::count(u);
+            char* p = buf + n;
+            for (int z = width - k; z > 0; --z)
+                *p++ = '0';
+            p += k;
+            digits::backwards(p, u, k);
+            n = static_cast<std::size_t>(p - buf);
             return *this;
         }
-        if (n + field_max < limit && width <= 12) {
+        if (limit - n > field_max && width <= 12) {
             n = static_cast<std::size_t>(put_int(buf + n, v, width) - buf);
             return *this;
         }
@@ -72,7 +81,7 @@ class fields {
     // and "nan" with their sign, padded with blanks as the C print does.
     fields& f(double v, int prec, int width = 0)
     {
-        if (n + field_max < limit) {
+        if (limit - n > field_max) {
             if (char* e = put_fixed(buf + n, v, prec, width)) {
                 n = static_cast<std::size_t>(e - buf);
                 return *this;
@@ -82,6 +91,20 @@ class fields {
         n = careful_fixed(buf, n, limit, v, prec, width, b);
         blank = blank || b;
         return *this;
+    }
+
+    // The same with the precision known at compile time: the common values
+    // take straight-line code.
+    template <int prec> fields& f(double v, int width = 0)
+    {
+        std::uint64_t q;
+        if (limit - n > field_max && width <= 12 && digits::quick<prec>(v, q) && q <= 0xFFFFFFFFu) {
+            char* e = digits::fixed32<prec>(buf + n, static_cast<std::uint32_t>(q), std::signbit(v),
+                                            width);
+            n = static_cast<std::size_t>(e - buf);
+            return *this;
+        }
+        return f(v, prec, width);
     }
 
     // True while the whole text fits the bound; a text that does not is
@@ -100,7 +123,7 @@ class fields {
   private:
     fields& put(const char* p, std::size_t k)
     {
-        if (n + k < limit) {
+        if (limit - n > k) {
             std::memcpy(buf + n, p, k);
             n += k;
         } else {

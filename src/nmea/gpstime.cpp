@@ -17,6 +17,18 @@ constexpr std::int64_t month_start(std::int64_t i)
     return (306 * (i + 1)) / 10 - 122;
 }
 
+// std::floor, without a library call for the values a time takes: below
+// 2^52 a double's whole part fits 64 bits exactly.
+double floor_of(double x)
+{
+    if (!(std::fabs(x) < 4503599627370496.0))
+        return std::floor(x);
+    auto t = static_cast<double>(static_cast<std::int64_t>(x));
+    if (t > x)
+        t -= 1.0;
+    return t == 0.0 ? x * 0.0 : t; // floor(-0.0) is -0.0
+}
+
 std::int64_t floor_div(std::int64_t a, std::int64_t b)
 {
     std::int64_t q = a / b;
@@ -27,7 +39,7 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b)
 // it. Whole seconds are 64-bit: instants after 2048 stay exact.
 std::int64_t day_of(std::int32_t week, double x)
 {
-    std::int64_t s = week * week_seconds + static_cast<std::int64_t>(std::floor(x));
+    std::int64_t s = week * week_seconds + static_cast<std::int64_t>(floor_of(x));
     return floor_div(s, day_seconds);
 }
 
@@ -56,11 +68,11 @@ void date_of(std::int64_t days, calendar& c)
 void time_of(double x, calendar& c)
 {
     double fd = x / 86400.0;
-    double h = (fd - std::floor(fd)) * 24.0;
-    double m = (h - std::floor(h)) * 60.0;
+    double h = (fd - floor_of(fd)) * 24.0;
+    double m = (h - floor_of(h)) * 60.0;
     c.hour = static_cast<std::int32_t>(h);
     c.minute = static_cast<std::int32_t>(m);
-    c.second = (m - std::floor(m)) * 60.0;
+    c.second = (m - floor_of(m)) * 60.0;
 }
 
 } // namespace
@@ -91,7 +103,7 @@ void set_fix_time(nmeastate& s)
 {
     double x = s.tow + s.utcoffset;
     calendar c = gps_to_calendar(s.week, x, s.lastday);
-    auto ms = static_cast<std::int64_t>(std::floor(c.second * 1000.0 + 0.5));
+    auto ms = static_cast<std::int64_t>(floor_of(c.second * 1000.0 + 0.5));
     if (ms >= 60000) {
         // Rounding reached the next minute: take the date and time of one
         // second later, which rolls minute, hour, day, month and year.

@@ -1,6 +1,5 @@
 // The output buffer: sentences are formatted straight into it, each with
-// its checksum and line end, and it is written to the output file in large
-// blocks.
+// its checksum and line end, and it is written out in large blocks.
 #pragma once
 
 #include <cstddef>
@@ -9,18 +8,24 @@
 // Bytes the buffer holds before it is written out.
 constexpr std::size_t out_block = 256 * 1024;
 // Room one line may need: 255 characters of text (the longest print bound),
-// two checksum digits, CR LF, and the NUL a print may end with.
-constexpr std::size_t line_room = 260;
+// and after it at least eight bytes more (the checksum is taken eight bytes
+// at a time over zeros past the text; then come two checksum digits, CR LF).
+constexpr std::size_t line_room = 264;
+// The whole buffer.
+constexpr std::size_t out_size = out_block + line_room;
 
 struct outbuf {
-    char* buf = nullptr;       // out_block + line_room bytes
+    char* buf = nullptr;       // out_size bytes
     std::size_t len = 0;       // bytes waiting to be written
-    std::FILE* file = nullptr; // where they go
+    std::FILE* file = nullptr; // where they go, unless hand is set
     bool failed = false;       // a write fell short: the output is incomplete
+    // When set, a full buffer goes to hand instead, which takes its len bytes
+    // and leaves buf at a buffer to fill next (maybe another) and len at 0.
+    void (*hand)(void* ctx, outbuf& o) = nullptr;
+    void* ctx = nullptr;
 };
 
-// Writes what the buffer holds to its file; answers false when a write has
-// ever fallen short.
+// Writes out what the buffer holds; answers false once a write has failed.
 bool flush(outbuf& o);
 
 // Where the next line goes: at the end of the buffer, which has line_room

@@ -8,24 +8,6 @@
 
 namespace {
 
-// The exclusive OR of p[0..n), eight bytes at a time.
-unsigned xor_of(const char* p, std::size_t n)
-{
-    std::uint64_t w = 0;
-    for (; n >= 8; p += 8, n -= 8) {
-        std::uint64_t v;
-        std::memcpy(&v, p, 8);
-        w ^= v;
-    }
-    w ^= w >> 32;
-    w ^= w >> 16;
-    w ^= w >> 8;
-    unsigned sum = static_cast<unsigned>(w & 0xFF);
-    for (; n > 0; ++p, --n)
-        sum ^= static_cast<unsigned char>(*p);
-    return sum;
-}
-
 // Ends the line whose text (n characters) stands at the end of the output
 // buffer: removes blanks when there may be any, appends the checksum of all
 // but the first and last characters and CR LF, and keeps it. Answers the
@@ -40,7 +22,23 @@ int end_line(outbuf& out, bool blanks, std::size_t n)
                 p[k++] = p[i];
         n = k;
     }
-    unsigned sum = n > 2 ? xor_of(p + 1, n - 2) : 0;
+    // The exclusive OR of the whole text eight bytes at a time, over zeros
+    // past its end, less its first and last characters.
+    unsigned sum = 0;
+    if (n > 2) {
+        std::memset(p + n, 0, 8);
+        std::uint64_t w = 0;
+        for (std::size_t i = 0; i < n; i += 8) {
+            std::uint64_t v;
+            std::memcpy(&v, p + i, 8);
+            w ^= v;
+        }
+        w ^= w >> 32;
+        w ^= w >> 16;
+        w ^= w >> 8;
+        sum = static_cast<unsigned>(w & 0xFF) ^ static_cast<unsigned char>(p[0]) ^
+              static_cast<unsigned char>(p[n - 1]);
+    }
     static const char hex[] = "0123456789ABCDEF";
     p[n] = hex[(sum >> 4) & 0xF];
     p[n + 1] = hex[sum & 0xF];
@@ -107,12 +105,12 @@ int put_gga(const nmeastate& s, outbuf& out)
 {
     fields f(line_at(out), 255);
     hms(f.s("$GPGGA,"), s.hour, s.minute, s.second, s.hsec).c(',');
-    f.d(s.latdeg, 2).f(s.latmin, 4, 7).c(',').c(s.latns).c(',');
-    f.d(s.londeg, 3).f(s.lonmin, 4, 7).c(',').c(s.lonew).c(',');
+    f.d(s.latdeg, 2).f<4>(s.latmin, 7).c(',').c(s.latns).c(',');
+    f.d(s.londeg, 3).f<4>(s.lonmin, 7).c(',').c(s.lonew).c(',');
     f.d(s.quality).c(',').d(s.svused, 2).c(',');
     if (s.hashdop)
-        f.f(s.hdop, 1);
-    f.c(',').f(s.height, 2).s(",M,").f(s.undulation, 2).s(",M,,*");
+        f.f<1>(s.hdop);
+    f.c(',').f<2>(s.height).s(",M,").f<2>(s.undulation).s(",M,,*");
     return emit(f, out);
 }
 
@@ -122,10 +120,10 @@ int put_rmc(const nmeastate& s, outbuf& out)
 {
     fields f(line_at(out), 255);
     hms(f.s("$GPRMC,"), s.hour, s.minute, s.second, s.hsec).s(",A,");
-    f.d(s.latdeg, 2).f(s.latmin, 7, 10).c(',').c(s.latns).c(',');
-    f.d(s.londeg, 3).f(s.lonmin, 7, 10).c(',').c(s.lonew).c(',');
+    f.d(s.latdeg, 2).f<7>(s.latmin, 10).c(',').c(s.latns).c(',');
+    f.d(s.londeg, 3).f<7>(s.lonmin, 10).c(',').c(s.lonew).c(',');
     if (s.hasvel)
-        f.f(s.speed / 0.514444, 3).c(',').f(s.track, 1);
+        f.f<3>(s.speed / 0.514444).c(',').f<1>(s.track);
     else
         f.c(',');
     f.c(',').d(s.day, 2).d(s.month, 2).d(s.year % 100, 2).s(",,,*");

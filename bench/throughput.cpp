@@ -1,0 +1,139 @@
+// The whole program's speed against the disk's: makes a 300 MB receiver log
+// and 300 MB of line noise with the project's generator, converts each three
+// times, reads and writes the same amounts with 256 KiB blocks (the I/O
+// floor, as dd does it) three times, and prints the medians, the ratio to
+// the floor and the program's peak memory. Linux only.
+//   throughput PELLUCID MEGABYTES FOLDER
+#include "survey.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+double seconds_since(clock_type::time_point t0)
+{
+    return std::chrono::duration<double>(clock_type::now() - t0).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+long long file_size(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+struct result {
+    double secs;
+    long peak_kib;
+};
+
+// Runs the program on the log; its console text goes to /dev/null.
+result convert(const std::string& prog, const std::string& log)
+{
+    auto t0 = clock_type::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        execl(prog.c_str(), prog.c_str(), log.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage ru {};
+    wait4(pid, &status, 0, &ru);
+    double secs = seconds_since(t0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+        std::fprintf(stderr, "throughput: %s failed on %s\n", prog.c_str(), log.c_str());
+        std::exit(1);
+    }
+    return {secs, ru.ru_maxrss};
+}
+
+// Reads the input and writes `out_bytes` bytes, 256 KiB at a time.
+double io_floor(const std::string& in, const std::string& out, long long out_bytes)
+{
+    std::vector<char> block(256 * 1024, 'x');
+    auto t0 = clock_type::now();
+    int fd = open(in.c_str(), O_RDONLY);
+    while (read(fd, block.data(), block.size()) > 0) {
+    }
+    close(fd);
+    fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (long long left = out_bytes; left > 0;) {
+        auto n = static_cast<std::size_t>(std::min<long long>(left, 256 * 1024));
+        if (write(fd, block.data(), n) != static_cast<ssize_t>(n))
+            break;
+        left -= static_cast<long long>(n);
+    }
+    close(fd);
+    return seconds_since(t0);
+}
+
+void measure(const char* what, const std::string& prog, const std::string& log,
+             const std::string& folder)
+{
+    std::string nme = log.substr(0, log.size() - 3) + "nme";
+    convert(prog, log); // once to warm the page cache and the program
+    std::vector<double> runs, floors;
+    long peak = 0;
+    for (int i = 0; i < 3; ++i) {
+        result r = convert(prog, log);
+        runs.push_back(r.secs);
+        peak = std::max(peak, r.peak_kib);
+        floors.push_back(io_floor(log, folder + "/floor.out", file_size(nme)));
+    }
+    double mb_in = static_cast<double>(file_size(log)) / 1e6;
+    double mb_out = static_cast<double>(file_size(nme)) / 1e6;
+    double t = median(runs), f = median(floors);
+    std::printf("%s: %.1f MB in, %.1f MB of NMEA out\n", what, mb_in, mb_out);
+    std::printf("  pellucid    %6.3f s  %6.0f MB/s   peak memory %.2f MiB\n", t, mb_in / t,
+                static_cast<double>(peak) / 1024.0);
+    std::printf("  I/O floor   %6.3f s  (read the input, write the output's size)\n", f);
+    std::printf("  ratio       %6.2f x the floor\n", t / f);
+    std::remove(nme.c_str());
+    std::remove((folder + "/floor.out").c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: throughput PELLUCID MEGABYTES FOLDER\n");
+        return 2;
+    }
+    std::string prog = argv[1], folder = argv[3];
+    std::size_t bytes = std::strtoul(argv[2], nullptr, 10) * 1000000u;
+    std::string survey = folder + "/survey.log", noise = folder + "/noise.log";
+    for (auto& [path, write] :
+         {std::make_pair(survey, &write_survey), std::make_pair(noise, &write_noise)}) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || !write(f, bytes) || std::fclose(f) != 0) {
+            std::fprintf(stderr, "throughput: cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    measure("receiver log", prog, survey, folder);
+    measure("line noise", prog, noise, folder);
+    std::remove(survey.c_str());
+    std::remove(noise.c_str());
+    return 0;
+}
