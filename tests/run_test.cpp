@@ -27,8 +27,8 @@ TEST(run, every_failed_allocation_is_reported_before_any_file_is_touched)
     scratch d;
     write_file(d.file("in.log"), frames::make(frames::bestpos{}));
     std::wstring in = sys::from_bytes(d.file("in.log"));
-    // The input window, the two records and the output buffer.
-    for (int k = 0; k < 4; ++k) {
+    // The input windows, the three records and the output buffers.
+    for (int k = 0; k < 5; ++k) {
         sys::fail_grab_after(k);
         std::string console;
         EXPECT_EQ(run_in_process({in, L"/utc", L"18"}, console), 1) << k;

@@ -1,7 +1,7 @@
 #include "session.h"
 
 #include "../platform/sys.h"
-#include "iothread.h"
+#include "formatter.h"
 
 #include <cstring>
 
@@ -27,11 +27,13 @@ bool setup(session& s)
     bool ring = s.ring.setup();
     s.store.reset(sys::grab_record<logstore>());
     s.state.reset(sys::grab_record<nmeastate>());
-    s.outmem.reset(sys::grab(2 * out_size));
-    if (!ring || !s.store || !s.state || !s.outmem)
+    s.shadow.reset(sys::grab_record<nmeastate>());
+    s.outmem.reset(sys::grab(3 * out_size));
+    if (!ring || !s.store || !s.state || !s.shadow || !s.outmem)
         return false;
     std::memset(static_cast<void*>(s.store.get()), 0, sizeof *s.store);
     std::memset(static_cast<void*>(s.state.get()), 0, sizeof *s.state);
+    std::memset(static_cast<void*>(s.shadow.get()), 0, sizeof *s.shadow);
     s.out.buf = reinterpret_cast<char*>(s.outmem.get());
     return true;
 }
@@ -52,14 +54,11 @@ void convert_source(session& s, const source& in)
 bool convert_file(session& s, std::FILE* in, std::FILE* out)
 {
     s.out.file = out;
-    iothread io(in, out, s.ring, reinterpret_cast<char*>(s.outmem.get()) + out_size);
-    if (io.start()) {
-        io.attach(s.out);
-        convert_source(s, io.input());
-        io.finish(s.out);
-        s.out.hand = nullptr;
-    } else {
-        convert_source(s, source{read_file, in});
-    }
+    char* more = reinterpret_cast<char*>(s.outmem.get()) + out_size;
+    formatter f(out, more, more + out_size, *s.shadow);
+    bool threaded = f.start(s.out);
+    convert_source(s, source{read_file, in});
+    if (threaded)
+        s.sentences -= f.finish(s.out);
     return std::ferror(in) == 0;
 }

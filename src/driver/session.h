@@ -17,7 +17,8 @@ struct session {
     rfifo ring;
     std::unique_ptr<logstore> store;
     std::unique_ptr<nmeastate> state;
-    std::unique_ptr<std::uint8_t[]> outmem; // two output buffers, used by turns
+    std::unique_ptr<nmeastate> shadow;      // the fields printed, for the formatter thread
+    std::unique_ptr<std::uint8_t[]> outmem; // the output buffer, and two more for that thread
     outbuf out;
     nmeaopt opt{1, 1, 1, 1, 0};
     std::int64_t sentences = 0; // what convert reported, summed
@@ -30,9 +31,10 @@ bool setup(session& s);
 // Sets a manual UTC offset of n seconds (UTC = GPS time - n).
 void manual_utc(session& s, std::int32_t n);
 
-// Converts the whole input file into the output file, reading and writing
-// in a thread of their own when the system gives one. Answers false when
-// reading the input failed; a write that failed shows in s.out.failed.
+// Converts the whole input file into the output file, formatting and
+// writing the sentences in a thread of their own when the system gives one.
+// Answers false when reading the input failed; a write that failed shows in
+// s.out.failed.
 bool convert_file(session& s, std::FILE* in, std::FILE* out);
 
 // Converts the whole input from any source of bytes; the sentences go

@@ -23,6 +23,9 @@ struct outbuf {
     // and leaves buf at a buffer to fill next (maybe another) and len at 0.
     void (*hand)(void* ctx, outbuf& o) = nullptr;
     void* ctx = nullptr;
+    // When set, the writer keeps each sentence as a record of the fields it
+    // prints, for format_records (writer.h) to turn into text elsewhere.
+    bool deferred = false;
 };
 
 // Writes out what the buffer holds; answers false once a write has failed.

@@ -74,6 +74,84 @@ std::int32_t nmea_prn(std::int32_t prn)
     return prn;
 }
 
+// Records of sentences in a deferred output buffer: a kind byte, then the
+// fields the sentence prints, in memory order (they never leave the process).
+enum : std::uint8_t { rec_text, rec_gga, rec_rmc, rec_gsv, rec_zda };
+
+struct fixrec {
+    std::int32_t hour, minute, second, hsec, latdeg, londeg, quality, svused;
+    std::int32_t day, month, year, hashdop, hasvel;
+    char latns, lonew;
+    double latmin, lonmin, hdop, height, undulation, speed, track;
+};
+
+// The fields GGA and RMC print, from a state to a record or back.
+template <class To, class From> void copy_fix(To& t, const From& f)
+{
+    t.hour = f.hour, t.minute = f.minute, t.second = f.second, t.hsec = f.hsec;
+    t.latdeg = f.latdeg, t.londeg = f.londeg, t.quality = f.quality, t.svused = f.svused;
+    t.day = f.day, t.month = f.month, t.year = f.year, t.hashdop = f.hashdop, t.hasvel = f.hasvel;
+    t.latns = f.latns, t.lonew = f.lonew, t.latmin = f.latmin, t.lonmin = f.lonmin;
+    t.hdop = f.hdop, t.height = f.height, t.undulation = f.undulation;
+    t.speed = f.speed, t.track = f.track;
+}
+
+struct zdarec {
+    std::int32_t zhour, zminute, zsecond, zhsec, zday, zmonth, zyear;
+};
+
+template <class To, class From> void copy_zda(To& t, const From& f)
+{
+    t.zhour = f.zhour, t.zminute = f.zminute, t.zsecond = f.zsecond, t.zhsec = f.zhsec;
+    t.zday = f.zday, t.zmonth = f.zmonth, t.zyear = f.zyear;
+}
+
+// One sentence of a GSV group: its place, the group's count and its slots.
+struct gsvrec {
+    std::int32_t total, k, nsats;
+    satinfo sats[4];
+};
+
+struct textrec {
+    std::uint16_t len;
+    char text[sentence_room];
+};
+
+static_assert(1 + sizeof(fixrec) <= line_room && 1 + sizeof(gsvrec) <= line_room &&
+                  1 + sizeof(std::uint16_t) + sentence_room - 1 <= line_room,
+              "every record fits the room of a line");
+
+template <class R> void keep(outbuf& out, std::uint8_t kind, const R& r, std::size_t size = sizeof(R))
+{
+    char* p = line_at(out);
+    p[0] = static_cast<char>(kind);
+    std::memcpy(p + 1, &r, size);
+    out.len += 1 + size;
+}
+
+// Sentence k of the GSV group of `total` sentences.
+int gsv_line(const nmeastate& s, int k, int total, outbuf& out)
+{
+    fields f(line_at(out), 256);
+    f.s("$GPGSV,").d(total).c(',').d(k).c(',').d(s.nsats);
+    bool slots_fit = true;
+    for (int i = 4 * (k - 1); i < 4 * k && i < s.nsats; ++i) {
+        const satinfo& v = s.sats[i];
+        char room[32];
+        fields slot(room, sizeof room);
+        slot.c(',').d(nmea_prn(v.prn), 2).c(',').d(v.elevation, 2).c(',');
+        slot.d(v.azimuth, 3).c(',');
+        if (v.snr > 0)
+            slot.d(v.snr, 2);
+        slots_fit = slots_fit && slot.fits();
+        f.s(slot.text());
+    }
+    // A sentence with a slot that does not fit is left out; the rest of the
+    // group still carries the group's full sentence count.
+    f.c('*');
+    return slots_fit ? emit(f, out) : 0;
+}
+
 } // namespace
 
 std::string replace_all(const std::string& text, const std::string& from, const std::string& to)
@@ -95,6 +173,13 @@ int put_sentence(char* text, outbuf& out)
         std::memcpy(text, clean.c_str(), clean.size() + 1);
         n = clean.size();
     }
+    if (out.deferred) {
+        textrec r;
+        r.len = static_cast<std::uint16_t>(n);
+        std::memcpy(r.text, text, n);
+        keep(out, rec_text, r, sizeof r.len + n);
+        return 1;
+    }
     std::memcpy(line_at(out), text, n);
     return end_line(out, false, n);
 }
@@ -103,6 +188,12 @@ int put_sentence(char* text, outbuf& out)
 // the HDOP field ("%.1lf") empty while no HDOP is known.
 int put_gga(const nmeastate& s, outbuf& out)
 {
+    if (out.deferred) {
+        fixrec r;
+        copy_fix(r, s);
+        keep(out, rec_gga, r);
+        return 1;
+    }
     fields f(line_at(out), 255);
     hms(f.s("$GPGGA,"), s.hour, s.minute, s.second, s.hsec).c(',');
     f.d(s.latdeg, 2).f<4>(s.latmin, 7).c(',').c(s.latns).c(',');
@@ -118,6 +209,12 @@ int put_gga(const nmeastate& s, outbuf& out)
 // speed (knots) and track empty while no velocity is known.
 int put_rmc(const nmeastate& s, outbuf& out)
 {
+    if (out.deferred) {
+        fixrec r;
+        copy_fix(r, s);
+        keep(out, rec_rmc, r);
+        return 1;
+    }
     fields f(line_at(out), 255);
     hms(f.s("$GPRMC,"), s.hour, s.minute, s.second, s.hsec).s(",A,");
     f.d(s.latdeg, 2).f<7>(s.latmin, 10).c(',').c(s.latns).c(',');
@@ -133,6 +230,12 @@ int put_rmc(const nmeastate& s, outbuf& out)
 // "$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*"
 int put_zda(const nmeastate& s, outbuf& out)
 {
+    if (out.deferred) {
+        zdarec r;
+        copy_zda(r, s);
+        keep(out, rec_zda, r);
+        return 1;
+    }
     fields f(line_at(out), 256);
     hms(f.s("$GPZDA,"), s.zhour, s.zminute, s.zsecond, s.zhsec).c(',');
     f.d(s.zday, 2).c(',').d(s.zmonth, 2).c(',').d(s.zyear, 4).s(",,*");
@@ -149,25 +252,67 @@ int put_gsv(nmeastate& s, outbuf& out)
     int total = (s.nsats + 3) / 4;
     int written = 0;
     for (int k = 1; k <= total; ++k) {
-        fields f(line_at(out), 256);
-        f.s("$GPGSV,").d(total).c(',').d(k).c(',').d(s.nsats);
-        bool slots_fit = true;
-        for (int i = 4 * (k - 1); i < 4 * k && i < s.nsats; ++i) {
-            const satinfo& v = s.sats[i];
-            char room[32];
-            fields slot(room, sizeof room);
-            slot.c(',').d(nmea_prn(v.prn), 2).c(',').d(v.elevation, 2).c(',');
-            slot.d(v.azimuth, 3).c(',');
-            if (v.snr > 0)
-                slot.d(v.snr, 2);
-            slots_fit = slots_fit && slot.fits();
-            f.s(slot.text());
-        }
-        // A sentence with a slot that does not fit is left out; the rest of
-        // the group still carries the group's full sentence count.
-        f.c('*');
-        if (slots_fit && emit(f, out) != 0)
+        if (out.deferred) {
+            gsvrec r{total, k, s.nsats, {}};
+            for (int j = 0; j < 4 && 4 * (k - 1) + j < s.nsats; ++j)
+                r.sats[j] = s.sats[4 * (k - 1) + j];
+            keep(out, rec_gsv, r);
             ++written;
+        } else if (gsv_line(s, k, total, out) != 0) {
+            ++written;
+        }
     }
     return written;
+}
+
+std::int64_t format_records(const char* rec, std::size_t n, nmeastate& shadow, outbuf& out)
+{
+    std::int64_t refused = 0;
+    const char* end = rec + n;
+    while (rec < end) {
+        auto kind = static_cast<std::uint8_t>(*rec++);
+        int wrote = 1;
+        switch (kind) {
+        case rec_gga:
+        case rec_rmc: {
+            fixrec r;
+            std::memcpy(&r, rec, sizeof r);
+            rec += sizeof r;
+            copy_fix(shadow, r);
+            wrote = kind == rec_gga ? put_gga(shadow, out) : put_rmc(shadow, out);
+            break;
+        }
+        case rec_zda: {
+            zdarec r;
+            std::memcpy(&r, rec, sizeof r);
+            rec += sizeof r;
+            copy_zda(shadow, r);
+            wrote = put_zda(shadow, out);
+            break;
+        }
+        case rec_gsv: {
+            gsvrec r;
+            std::memcpy(&r, rec, sizeof r);
+            rec += sizeof r;
+            shadow.nsats = r.nsats;
+            for (int j = 0; j < 4 && 4 * (r.k - 1) + j < r.nsats; ++j)
+                shadow.sats[4 * (r.k - 1) + j] = r.sats[j];
+            wrote = gsv_line(shadow, r.k, r.total, out);
+            break;
+        }
+        default: { // rec_text
+            std::uint16_t len;
+            std::memcpy(&len, rec, sizeof len);
+            char text[sentence_room];
+            std::memcpy(text, rec + sizeof len, len);
+            text[len] = '\0';
+            rec += sizeof len + len;
+            put_sentence(text, out);
+            break;
+        }
+        }
+        if (wrote == 0)
+            ++refused;
+    }
+    return refused;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 struct nmeastate;
@@ -24,7 +25,8 @@ std::string replace_all(const std::string& text, const std::string& from, const 
 
 // Each answers 0 when the sentence was refused because its formatted text
 // would not fit its bound (only hostile values get there), else what
-// put_sentence answers.
+// put_sentence answers. Into a deferred output buffer each keeps a record
+// and answers 1: whether it fits is found when the record is formatted.
 int put_gga(const nmeastate& s, outbuf& out);
 int put_rmc(const nmeastate& s, outbuf& out);
 int put_zda(const nmeastate& s, outbuf& out);
@@ -32,3 +34,9 @@ int put_zda(const nmeastate& s, outbuf& out);
 // Writes the GSV group (at most 36 satellites; a larger nsats is lowered to
 // 36 in the state) and answers how many of its sentences were written.
 int put_gsv(nmeastate& s, outbuf& out);
+
+// Formats the records that a deferred output buffer collected (n bytes at
+// rec) into out as text, in order. shadow holds the fields the sentences
+// print between calls; it starts zero-filled. Answers how many sentences
+// were refused for not fitting their bounds.
+std::int64_t format_records(const char* rec, std::size_t n, nmeastate& shadow, outbuf& out);
