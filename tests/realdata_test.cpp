@@ -152,7 +152,7 @@ TEST(real_logs, ins_and_ppp_solutions_carry_their_fix_quality)
                 {"spandriver__propak6-sbas-fix.pcap.tcp3001.gps", 1280, "1"}}; // INS_PSRSP
     for (const row& r : rows) {
         scratch d;
-        fs::copy_file(folder + "/" + r.file, d.file("in.gps"));
+        fs::copy_file(fs_path(folder + "/" + r.file), fs_path(d.file("in.gps")));
         ran run = run_pellucid(d.path(), {"in.gps", "/rmc", "/zda", "/utc", "18"});
         EXPECT_EQ(run.code, 0) << r.file;
         std::istringstream out(read_file(d.file("in.nme")));

@@ -1,10 +1,15 @@
 // The whole run: memory failures, counts in the summary, input faults.
+#include "driver/session.h"
 #include "frames.h"
 #include "platform/sys.h"
+#include "sample.h"
 #include "support.h"
+#include "survey.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -27,8 +32,8 @@ TEST(run, every_failed_allocation_is_reported_before_any_file_is_touched)
     scratch d;
     write_file(d.file("in.log"), frames::make(frames::bestpos{}));
     std::wstring in = sys::from_bytes(d.file("in.log"));
-    // The input windows, the three records and the output buffers.
-    for (int k = 0; k < 5; ++k) {
+    // The input windows, the two records and the output buffers.
+    for (int k = 0; k < 4; ++k) {
         sys::fail_grab_after(k);
         std::string console;
         EXPECT_EQ(run_in_process({in, L"/utc", L"18"}, console), 1) << k;
@@ -69,6 +74,41 @@ TEST(run, read_error_is_reported_instead_of_a_summary)
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, banner + echo() + "Input file logs.d " + (on_windows ? "open" : "read") +
                          " error.\n");
+}
+
+// Formatting and writing in a second thread changes nothing: the output
+// file, the count and the frames stored are those of one thread alone, for a
+// long session (many buffers), the sample with its damage, and a run that
+// writes nothing.
+TEST(run, the_second_thread_changes_nothing)
+{
+    scratch d;
+    std::FILE* f = std::fopen(d.file("survey.log").c_str(), "wb");
+    ASSERT_TRUE(f && write_survey(f, 4000000));
+    std::fclose(f);
+    write_file(d.file("sample.log"), make_sample());
+    write_file(d.file("none.log"), std::string(100000, '\xAA'));
+    for (const char* name : {"survey.log", "sample.log", "none.log"}) {
+        std::string outs[2];
+        std::int64_t counts[2];
+        for (int threads = 0; threads < 2; ++threads) {
+            session job;
+            ASSERT_TRUE(setup(job));
+            manual_utc(job, 18);
+            std::string out = d.file(std::string(name) + std::to_string(threads));
+            std::FILE* in = std::fopen(d.file(name).c_str(), "rb");
+            std::FILE* o = std::fopen(out.c_str(), "wb");
+            EXPECT_TRUE(convert_file(job, in, o, threads == 1));
+            EXPECT_FALSE(job.out.failed);
+            std::fclose(in);
+            std::fclose(o);
+            outs[threads] = read_file(out);
+            counts[threads] = job.sentences;
+        }
+        EXPECT_EQ(outs[0], outs[1]) << name;
+        EXPECT_EQ(counts[0], counts[1]) << name;
+        EXPECT_EQ(std::count(outs[1].begin(), outs[1].end(), '\n'), counts[1]) << name;
+    }
 }
 
 } // namespace

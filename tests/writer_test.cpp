@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -186,6 +187,80 @@ TEST(writer, the_bound_is_254_characters_for_gga)
     s.height *= 10;
     EXPECT_EQ(put_gga(s, o.out), 0);
     EXPECT_EQ(o.text().size(), 254u + 4u);
+}
+
+// Sentences kept as records and formatted later (as the run does in its
+// second thread) give exactly the text of sentences formatted at once, and
+// the sentences refused there are the ones refused here, over random
+// states full of hostile values and buffers filled many times over.
+TEST(writer, records_formatted_later_give_the_same_text_and_refusals)
+{
+    std::mt19937_64 rng(17);
+    auto any_double = [&]() {
+        switch (rng() % 8) {
+        case 0: {
+            std::uint64_t bits = rng();
+            double v;
+            std::memcpy(&v, &bits, sizeof v);
+            return v;
+        }
+        case 1: return std::pow(10.0, static_cast<double>(rng() % 300)) * (rng() % 2 ? 1 : -1);
+        default: return (static_cast<double>(rng() % 2000000) - 1000000.0) / 997.0;
+        }
+    };
+    auto any_int = [&]() -> std::int32_t {
+        return rng() % 4 == 0 ? static_cast<std::int32_t>(rng())
+                              : static_cast<std::int32_t>(rng() % 120);
+    };
+    outfile now, later;
+    later.out.deferred = true;
+    std::string records; // what the deferred buffer handed over
+    later.out.hand = [](void* ctx, outbuf& o) {
+        static_cast<std::string*>(ctx)->append(o.buf, o.len);
+        o.len = 0;
+    };
+    later.out.ctx = &records;
+    later.out.block = 3000; // handed over often
+    std::int64_t written_now = 0, kept = 0;
+    for (int i = 0; i < 30000; ++i) {
+        nmeastate s{};
+        s.hour = any_int(), s.minute = any_int(), s.second = any_int(), s.hsec = any_int();
+        s.latdeg = any_int(), s.londeg = any_int(), s.quality = any_int(), s.svused = any_int();
+        s.day = any_int(), s.month = any_int(), s.year = any_int();
+        s.zhour = any_int(), s.zminute = any_int(), s.zsecond = any_int(), s.zhsec = any_int();
+        s.zday = any_int(), s.zmonth = any_int(), s.zyear = any_int();
+        s.latmin = any_double(), s.lonmin = any_double(), s.hdop = any_double();
+        s.height = any_double(), s.undulation = any_double(), s.speed = any_double();
+        s.track = any_double();
+        s.latns = rng() % 2 ? 'N' : 'S', s.lonew = rng() % 2 ? 'E' : 'W';
+        s.hashdop = static_cast<std::int32_t>(rng() % 2),
+        s.hasvel = static_cast<std::int32_t>(rng() % 2);
+        s.nsats = static_cast<std::int32_t>(rng() % 45);
+        for (auto& v : s.sats)
+            v = {any_int(), any_int(), any_int(), any_int() - 5};
+        nmeastate t = s;
+        switch (rng() % 5) {
+        case 0: written_now += put_gga(s, now.out) != 0, kept += put_gga(t, later.out); break;
+        case 1: written_now += put_rmc(s, now.out) != 0, kept += put_rmc(t, later.out); break;
+        case 2: written_now += put_zda(s, now.out) != 0, kept += put_zda(t, later.out); break;
+        case 3:
+            written_now += put_gsv(s, now.out), kept += put_gsv(t, later.out);
+            ASSERT_EQ(t.nsats, s.nsats);
+            break;
+        default: {
+            char a[sentence_room] = "$GP TXT, with blanks *", b[sentence_room];
+            std::memcpy(b, a, sizeof a);
+            written_now += put_sentence(a, now.out) > 0, kept += put_sentence(b, later.out);
+            ASSERT_STREQ(a, b);
+        }
+        }
+    }
+    flush(later.out);
+    outfile text;
+    std::int64_t refused = format_records(records.data(), records.size(), text.out);
+    EXPECT_EQ(text.text(), now.text());
+    EXPECT_EQ(kept - refused, written_now);
+    EXPECT_GT(refused, 100); // the hostile values did get refused
 }
 
 } // namespace

@@ -4,20 +4,19 @@
 
 #include <system_error>
 
-formatter::formatter(std::FILE* out, char* s, char* txt, nmeastate& sh) : spare(s), shadow(sh)
+formatter::formatter(std::FILE* out, char* mem)
 {
-    text.buf = txt;
+    text.buf = mem;
     text.file = out;
+    for (int i = 0; i < record_buffers; ++i)
+        bufs[i] = mem + out_size + static_cast<std::size_t>(i) * (record_block + line_room);
 }
 
 formatter::~formatter()
 {
     if (running) {
-        {
-            std::lock_guard<std::mutex> g(m);
-            stop = true;
-        }
-        cv.notify_all();
+        stop = true;
+        wake();
         t.join();
     }
 }
@@ -30,58 +29,74 @@ bool formatter::start(outbuf& recs)
         return false; // no thread to be had: the caller formats as it goes
     }
     running = true;
+    recs.buf = bufs[0];
+    recs.block = record_block;
+    recs.len = 0;
     recs.deferred = true;
     recs.hand = hand;
     recs.ctx = this;
     return true;
 }
 
+// Waits until ready() holds: checks a while, then yields a while, then
+// sleeps until woken. The other side changes what ready() reads before it
+// looks for sleepers, and a sleeper counts itself before it looks again, so
+// one of the two always sees the other.
+template <class P> void formatter::wait_for(P ready)
+{
+    for (int i = 0; i < 256; ++i) {
+        if (ready())
+            return;
+        if (i >= 64)
+            std::this_thread::yield();
+    }
+    std::unique_lock<std::mutex> lock(m);
+    ++sleepers;
+    cv.wait(lock, ready);
+    --sleepers;
+}
+
+void formatter::wake()
+{
+    if (sleepers > 0) {
+        std::lock_guard<std::mutex> g(m);
+        cv.notify_all();
+    }
+}
+
 void formatter::work()
 {
-    std::unique_lock<std::mutex> lock(m);
     for (;;) {
-        if (queued) {
-            const char* p = queued;
-            std::size_t n = queued_len;
-            lock.unlock();
-            std::int64_t r = format_records(p, n, shadow, text);
-            lock.lock();
-            refused += r;
-            queued = nullptr;
-            cv.notify_all();
-        } else if (stop) {
-            lock.unlock();
-            flush(text);
+        wait_for([&] { return queued > 0 || stop; });
+        if (queued == 0) {
+            flush(text); // stop, and nothing more to format
             return;
-        } else {
-            cv.wait(lock);
         }
+        refused += format_records(bufs[format_at], lens[format_at], text);
+        format_at = (format_at + 1) % record_buffers;
+        --queued;
+        wake();
     }
 }
 
 void formatter::hand(void* ctx, outbuf& o)
 {
     auto& f = *static_cast<formatter*>(ctx);
-    std::unique_lock<std::mutex> lock(f.m);
-    // The buffer handed over before this one is the one to fill next.
-    f.cv.wait(lock, [&] { return f.queued == nullptr; });
-    char* next = f.spare;
-    f.spare = o.buf;
-    f.queued = o.buf;
-    f.queued_len = o.len;
-    f.cv.notify_all();
-    o.buf = next;
+    f.lens[f.fill_at] = o.len;
+    ++f.queued;
+    f.wake();
+    f.fill_at = (f.fill_at + 1) % record_buffers;
+    // The next buffer is free once fewer than all are queued.
+    f.wait_for([&] { return f.queued < record_buffers; });
+    o.buf = f.bufs[f.fill_at];
     o.len = 0;
 }
 
 std::int64_t formatter::finish(outbuf& recs)
 {
     flush(recs);
-    {
-        std::lock_guard<std::mutex> g(m);
-        stop = true;
-    }
-    cv.notify_all();
+    stop = true;
+    wake();
     t.join();
     running = false;
     recs.failed = recs.failed || text.failed;

@@ -1,12 +1,14 @@
 // The sentences of a conversion, formatted and written in a thread of their
 // own: the conversion keeps each sentence as a record of the fields it
-// prints, and hands over full buffers of records, which this thread turns
-// into text and writes out while the conversion fills the next buffer.
+// prints and hands over full buffers of records, which this thread turns
+// into text and writes out while the conversion goes on. A few buffers
+// travel round between the two, so that neither waits for the other unless
+// it runs ahead by all of them; a short wait is spun out rather than slept.
 #pragma once
 
-#include "../nmea/nmeastate.h"
 #include "../nmea/outbuf.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -14,18 +16,23 @@
 #include <mutex>
 #include <thread>
 
+// Buffers of records, and the bytes each holds before it is handed over.
+constexpr int record_buffers = 4;
+constexpr std::size_t record_block = 128 * 1024;
+// The memory the thread needs: the text buffer, then the record buffers.
+constexpr std::size_t formatter_size = out_size + record_buffers * (record_block + line_room);
+
 class formatter final {
   public:
-    // spare: a second buffer of out_size bytes for records, used by turns
-    // with the record buffer's own; text: a buffer of out_size bytes for
-    // the text; shadow: a zero-filled state that holds the printed fields.
-    formatter(std::FILE* out, char* spare, char* text, nmeastate& shadow);
+    // mem: formatter_size bytes.
+    formatter(std::FILE* out, char* mem);
     virtual ~formatter();
     formatter(const formatter&) = delete;
     formatter& operator=(const formatter&) = delete;
 
-    // Starts the thread and makes recs hand its full buffers to it; false
-    // when the system cannot give a thread (recs is then left as it was).
+    // Starts the thread and makes recs keep records in the record buffers
+    // and hand them to it; false when the system cannot give a thread
+    // (recs is then left as it was).
     bool start(outbuf& recs);
 
     // Formats what recs still holds and what is queued, writes it all, and
@@ -36,17 +43,21 @@ class formatter final {
   private:
     static void hand(void* ctx, outbuf& o);
     void work();
+    template <class P> void wait_for(P ready);
+    void wake();
 
     outbuf text;
-    char* spare;
-    nmeastate& shadow;
+    char* bufs[record_buffers];
+    std::size_t lens[record_buffers] = {};
+    int fill_at = 0;            // the buffer the conversion fills (its thread only)
+    int format_at = 0;          // the next buffer to format (this thread only)
+    std::atomic<int> queued{0}; // buffers handed over and not yet formatted
+    std::atomic<bool> stop{false};
     std::int64_t refused = 0;
 
     std::mutex m;
     std::condition_variable cv;
+    std::atomic<int> sleepers{0};
     std::thread t;
     bool running = false;
-    bool stop = false;
-    const char* queued = nullptr; // a buffer of records waiting, or being formatted
-    std::size_t queued_len = 0;
 };

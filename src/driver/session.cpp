@@ -27,13 +27,11 @@ bool setup(session& s)
     bool ring = s.ring.setup();
     s.store.reset(sys::grab_record<logstore>());
     s.state.reset(sys::grab_record<nmeastate>());
-    s.shadow.reset(sys::grab_record<nmeastate>());
-    s.outmem.reset(sys::grab(3 * out_size));
-    if (!ring || !s.store || !s.state || !s.shadow || !s.outmem)
+    s.outmem.reset(sys::grab(out_size + formatter_size));
+    if (!ring || !s.store || !s.state || !s.outmem)
         return false;
     std::memset(static_cast<void*>(s.store.get()), 0, sizeof *s.store);
     std::memset(static_cast<void*>(s.state.get()), 0, sizeof *s.state);
-    std::memset(static_cast<void*>(s.shadow.get()), 0, sizeof *s.shadow);
     s.out.buf = reinterpret_cast<char*>(s.outmem.get());
     return true;
 }
@@ -51,14 +49,16 @@ void convert_source(session& s, const source& in)
     flush(s.out);
 }
 
-bool convert_file(session& s, std::FILE* in, std::FILE* out)
+bool convert_file(session& s, std::FILE* in, std::FILE* out, bool threads)
 {
     s.out.file = out;
-    char* more = reinterpret_cast<char*>(s.outmem.get()) + out_size;
-    formatter f(out, more, more + out_size, *s.shadow);
-    bool threaded = f.start(s.out);
+    formatter f(out, reinterpret_cast<char*>(s.outmem.get()) + out_size);
+    bool threaded = threads && f.start(s.out);
     convert_source(s, source{read_file, in});
-    if (threaded)
+    if (threaded) {
         s.sentences -= f.finish(s.out);
+        s.out.buf = reinterpret_cast<char*>(s.outmem.get());
+        s.out.block = out_block;
+    }
     return std::ferror(in) == 0;
 }

@@ -17,8 +17,7 @@ struct session {
     rfifo ring;
     std::unique_ptr<logstore> store;
     std::unique_ptr<nmeastate> state;
-    std::unique_ptr<nmeastate> shadow;      // the fields printed, for the formatter thread
-    std::unique_ptr<std::uint8_t[]> outmem; // the output buffer, and two more for that thread
+    std::unique_ptr<std::uint8_t[]> outmem; // the output buffer, then the formatter thread's
     outbuf out;
     nmeaopt opt{1, 1, 1, 1, 0};
     std::int64_t sentences = 0; // what convert reported, summed
@@ -32,10 +31,10 @@ bool setup(session& s);
 void manual_utc(session& s, std::int32_t n);
 
 // Converts the whole input file into the output file, formatting and
-// writing the sentences in a thread of their own when the system gives one.
-// Answers false when reading the input failed; a write that failed shows in
-// s.out.failed.
-bool convert_file(session& s, std::FILE* in, std::FILE* out);
+// writing the sentences in a thread of their own when the system gives one
+// (and threads is true). Answers false when reading the input failed; a
+// write that failed shows in s.out.failed.
+bool convert_file(session& s, std::FILE* in, std::FILE* out, bool threads = true);
 
 // Converts the whole input from any source of bytes; the sentences go
 // wherever s.out sends them, and the last of them are written out too.

@@ -10,8 +10,22 @@
 
 namespace digits {
 
-// "00" to "99", two characters each.
-extern const char pairs[201];
+// "00" to "99", two characters each, and the exclusive OR of the two.
+struct pair_table {
+    char c[200];
+    unsigned char x[100];
+    constexpr pair_table() : c(), x()
+    {
+        for (int i = 0; i < 100; ++i) {
+            c[2 * i] = static_cast<char>('0' + i / 10);
+            c[2 * i + 1] = static_cast<char>('0' + i % 10);
+            x[i] = static_cast<unsigned char>(c[2 * i] ^ c[2 * i + 1]);
+        }
+    }
+};
+inline constexpr pair_table pair_digits{};
+inline constexpr const char* pairs = pair_digits.c;
+inline constexpr const unsigned char* pairx = pair_digits.x;
 
 constexpr std::uint32_t pow10_32[] = {1,      10,      100,      1000,      10000,
                                       100000, 1000000, 10000000, 100000000, 1000000000};
@@ -30,28 +44,36 @@ inline int count(std::uint32_t u)
 }
 
 // Writes exactly k decimal digits of u (u < 10^k) backwards, ending just
-// before e.
-inline void backwards(char* e, std::uint32_t u, int k)
+// before e; answers the exclusive OR of the digits written.
+inline unsigned backwards(char* e, std::uint32_t u, int k)
 {
+    unsigned x = 0;
     for (; k >= 2; k -= 2) {
         unsigned r = u % 100;
         u /= 100;
         e -= 2;
         std::memcpy(e, pairs + 2 * r, 2);
+        x ^= pairx[r];
     }
-    if (k == 1)
+    if (k == 1) {
         e[-1] = static_cast<char>('0' + u);
+        x ^= '0' + u;
+    }
+    return x;
 }
 
 // The same with k known at compile time.
-template <int k> inline void backwards(char* e, std::uint32_t u)
+template <int k> inline unsigned backwards(char* e, std::uint32_t u)
 {
     if constexpr (k >= 2) {
         unsigned r = u % 100;
         std::memcpy(e - 2, pairs + 2 * r, 2);
-        backwards<k - 2>(e - 2, u / 100);
+        return pairx[r] ^ backwards<k - 2>(e - 2, u / 100);
     } else if constexpr (k == 1) {
         e[-1] = static_cast<char>('0' + u);
+        return '0' + u;
+    } else {
+        return 0;
     }
 }
 
@@ -79,25 +101,38 @@ template <int prec> inline bool quick(double v, std::uint64_t& q)
 
 // Writes a fixed-point field of prec decimals from its scaled value q below
 // 2^32: sign, zeros up to width, the whole part, the point, the decimals.
-// Answers where it ends.
-template <int prec> inline char* fixed32(char* p, std::uint32_t q, bool neg, int width)
+// Answers where it ends; x takes the exclusive OR of what it wrote.
+template <int prec> inline char* fixed32(char* p, std::uint32_t q, bool neg, int width, unsigned& x)
 {
     constexpr std::uint32_t scale = pow10_32[prec];
     std::uint32_t w = q / scale;
     int nw = count(w);
     int len = (neg ? 1 : 0) + nw + (prec > 0 ? prec + 1 : 0);
-    if (neg)
+    if (neg) {
         *p++ = '-';
-    for (int z = width - len; z > 0; --z)
+        x ^= '-';
+    }
+    for (int z = width - len; z > 0; --z) {
         *p++ = '0';
+        x ^= '0';
+    }
     p += nw;
-    backwards(p, w, nw);
+    x ^= backwards(p, w, nw);
     if constexpr (prec > 0) {
         *p = '.';
         p += prec + 1;
-        backwards<prec>(p, q - w * scale);
+        x ^= '.' ^ backwards<prec>(p, q - w * scale);
     }
     return p;
+}
+
+// The exclusive OR of the n characters at p.
+inline unsigned xor_of(const char* p, std::size_t n)
+{
+    unsigned x = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        x ^= static_cast<unsigned char>(p[i]);
+    return x;
 }
 
 } // namespace digits

@@ -1,10 +1,5 @@
 #include "fields.h"
 
-const char digits::pairs[201] =
-    "00010203040506070809101112131415161718192021222324252627282930313233"
-    "34353637383940414243444546474849505152535455565758596061626364656667"
-    "6869707172737475767778798081828384858687888990919293949596979899";
-
 #include <charconv>
 #include <cmath>
 
@@ -238,52 +233,51 @@ char* put_fixed(char* p, double v, int prec, int width)
 
 namespace {
 
-// Appends t (k characters) at buf + n if it fits the bound.
-std::size_t append(char* buf, std::size_t n, std::size_t limit, const char* t, std::size_t k)
+// Appends the k characters at p if they fit the bound.
+textend append(char* buf, textend t, std::size_t limit, const char* p, std::size_t k)
 {
-    if (n + k >= limit)
-        return limit;
-    std::memcpy(buf + n, t, k);
-    return n + k;
+    if (t.n + k >= limit)
+        return {limit, t.x, t.blank};
+    std::memcpy(buf + t.n, p, k);
+    return {t.n + k, t.x ^ digits::xor_of(p, k), t.blank};
 }
 
-// Appends t padded to width as the C print pads: zeros after the sign for
-// numbers, blanks before the text for infinities and NaN.
-std::size_t padded(char* buf, std::size_t n, std::size_t limit, const char* t, std::size_t k,
-                   int width, bool zeros)
+// Appends the k characters at p padded to width as the C print pads: zeros
+// after the sign for numbers, blanks before the text for infinities and NaN.
+textend padded(char* buf, textend t, std::size_t limit, const char* p, std::size_t k, int width,
+               bool zeros)
 {
     std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
     if (k >= w)
-        return append(buf, n, limit, t, k);
-    std::size_t sign = (zeros && t[0] == '-') ? 1 : 0;
-    n = append(buf, n, limit, t, sign);
+        return append(buf, t, limit, p, k);
+    std::size_t sign = (zeros && p[0] == '-') ? 1 : 0;
+    t = append(buf, t, limit, p, sign);
     const char pad = zeros ? '0' : ' ';
     for (std::size_t i = k; i < w; ++i)
-        n = append(buf, n, limit, &pad, 1);
-    return append(buf, n, limit, t + sign, k - sign);
+        t = append(buf, t, limit, &pad, 1);
+    t.blank = t.blank || !zeros;
+    return append(buf, t, limit, p + sign, k - sign);
 }
 
 } // namespace
 
-std::size_t careful_int(char* buf, std::size_t n, std::size_t limit, std::int32_t v, int width)
+textend append_int(char* buf, textend t, std::size_t limit, std::int32_t v, int width)
 {
-    if (n >= limit)
-        return limit;
-    char t[16];
-    char* e = put_int(t, v, 0);
-    return padded(buf, n, limit, t, static_cast<std::size_t>(e - t), width, true);
+    if (t.n >= limit)
+        return t;
+    char tmp[16];
+    char* e = put_int(tmp, v, 0);
+    return padded(buf, t, limit, tmp, static_cast<std::size_t>(e - tmp), width, true);
 }
 
-std::size_t careful_fixed(char* buf, std::size_t n, std::size_t limit, double v, int prec,
-                          int width, bool& blank)
+textend append_fixed(char* buf, textend t, std::size_t limit, double v, int prec, int width)
 {
-    if (n >= limit)
-        return limit;
-    char t[352]; // the largest double has 309 digits before the point
-    if (char* e = put_fixed(t, v, prec, width))
-        return append(buf, n, limit, t, static_cast<std::size_t>(e - t));
-    auto r = std::to_chars(t, t + sizeof t, v, std::chars_format::fixed, prec);
+    if (t.n >= limit)
+        return t;
+    char tmp[352]; // the largest double has 309 digits before the point
+    if (char* e = put_fixed(tmp, v, prec, width))
+        return append(buf, t, limit, tmp, static_cast<std::size_t>(e - tmp));
+    auto r = std::to_chars(tmp, tmp + sizeof tmp, v, std::chars_format::fixed, prec);
     bool finite = v - v == 0;
-    blank = !finite && static_cast<std::size_t>(r.ptr - t) < static_cast<std::size_t>(width);
-    return padded(buf, n, limit, t, static_cast<std::size_t>(r.ptr - t), width, finite);
+    return padded(buf, t, limit, tmp, static_cast<std::size_t>(r.ptr - tmp), width, finite);
 }

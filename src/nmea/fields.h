@@ -24,27 +24,74 @@ constexpr std::size_t field_max = 24;
 char* put_int(char* p, std::int32_t v, int width);
 char* put_fixed(char* p, double v, int prec, int width);
 
-// The same fields near the bound, or for values off the fast paths:
-// formatted aside and appended at buf + n only if they fit the bound.
-// Each answers the new length, `limit` once the text no longer fits, and
-// sets blank when it padded with blanks.
-std::size_t careful_int(char* buf, std::size_t n, std::size_t limit, std::int32_t v, int width);
-std::size_t careful_fixed(char* buf, std::size_t n, std::size_t limit, double v, int prec,
-                          int width, bool& blank);
+// A text being appended to: its length (the bound itself once it no longer
+// fits), the exclusive OR of its characters, and whether it holds a blank.
+struct textend {
+    std::size_t n;
+    unsigned x;
+    bool blank;
+};
 
-// Appends stop at the bound: once a text does not fit, n stays at limit and
-// every later append is refused, so each append tests the bound once.
+// The fields off the fast paths: appended at buf + t.n if they fit the
+// bound `limit`, formatted aside first when near it.
+textend append_int(char* buf, textend t, std::size_t limit, std::int32_t v, int width);
+textend append_fixed(char* buf, textend t, std::size_t limit, double v, int prec, int width);
+
+// A text known when the program is built, with its length and the
+// exclusive OR of its characters worked out then.
+struct literal {
+    const char* p;
+    std::size_t n;
+    unsigned x;
+};
+
+template <std::size_t N> constexpr literal lit(const char (&text)[N])
+{
+    unsigned x = 0;
+    for (std::size_t i = 0; i + 1 < N; ++i)
+        x ^= static_cast<unsigned char>(text[i]);
+    return {text, N - 1, x};
+}
+
+// Appends stop at the bound: once a text does not fit, its length stays at
+// the bound and every later append is refused, so each append tests the
+// bound once. The exclusive OR of every character appended is kept as they
+// are written. The common fields take inline paths; the rest are out of line.
 class fields {
   public:
     fields(char* dst, std::size_t bound) : buf(dst), limit(bound) {}
 
-    fields& s(const char* text) { return put(text, std::strlen(text)); }
+    fields& s(const literal& l)
+    {
+        if (limit - t.n > l.n) {
+            std::memcpy(buf + t.n, l.p, l.n);
+            t.n += l.n;
+            t.x ^= l.x;
+        } else {
+            t.n = limit;
+        }
+        return *this;
+    }
+    fields& s(const char* text, std::size_t k)
+    {
+        if (limit - t.n > k) {
+            std::memcpy(buf + t.n, text, k);
+            t.x ^= digits::xor_of(text, k);
+            t.n += k;
+        } else {
+            t.n = limit;
+        }
+        return *this;
+    }
+    fields& s(const char* text) { return s(text, std::strlen(text)); }
     fields& c(char ch)
     {
-        if (limit - n > 1)
-            buf[n++] = ch;
-        else
-            n = limit;
+        if (limit - t.n > 1) {
+            buf[t.n++] = ch;
+            t.x ^= static_cast<unsigned char>(ch);
+        } else {
+            t.n = limit;
+        }
         return *this;
     }
 
@@ -52,44 +99,55 @@ class fields {
     fields& d(std::int32_t v, int width = 0)
     {
         // Two digits, the most common field of all, straight from the value.
-        if (width == 2 && static_cast<std::uint32_t>(v) < 100 && limit - n > 2) {
-            std::memcpy(buf + n, digits::pairs + 2 * v, 2);
-            n += 2;
+        if (width == 2 && static_cast<std::uint32_t>(v) < 100 && limit - t.n > 2) {
+            std::memcpy(buf + t.n, digits::pairs + 2 * v, 2);
+            t.x ^= digits::pairx[v];
+            t.n += 2;
             return *this;
         }
         // Other small values, up to four digits and zeros to width four.
-        if (v >= 0 && v < 10000 && width <= 4 && limit - n > 4) {
+        if (static_cast<std::uint32_t>(v) < 10000 && width <= 4 && limit - t.n > 4) {
             auto u = static_cast<std::uint32_t>(v);
             int k = digits::count(u);
-            char* p = buf + n;
-            for (int z = width - k; z > 0; --z)
+            char* p = buf + t.n;
+            for (int z = width - k; z > 0; --z) {
                 *p++ = '0';
+                t.x ^= '0';
+            }
             p += k;
-            digits::backwards(p, u, k);
-            n = static_cast<std::size_t>(p - buf);
+            t.x ^= digits::backwards(p, u, k);
+            t.n = static_cast<std::size_t>(p - buf);
             return *this;
         }
-        if (limit - n > field_max && width <= 12) {
-            n = static_cast<std::size_t>(put_int(buf + n, v, width) - buf);
-            return *this;
-        }
-        n = careful_int(buf, n, limit, v, width);
+        t = append_int(buf, t, limit, v, width);
         return *this;
+    }
+
+    // "%02d%02d%02d.%02d": a time of day, hours to hundredths.
+    fields& hms(std::int32_t h, std::int32_t m, std::int32_t sec, std::int32_t hsec)
+    {
+        if (static_cast<std::uint32_t>(h) < 100 && static_cast<std::uint32_t>(m) < 100 &&
+            static_cast<std::uint32_t>(sec) < 100 && static_cast<std::uint32_t>(hsec) < 100 &&
+            limit - t.n > 9) {
+            char* p = buf + t.n;
+            std::memcpy(p, digits::pairs + 2 * h, 2);
+            std::memcpy(p + 2, digits::pairs + 2 * m, 2);
+            std::memcpy(p + 4, digits::pairs + 2 * sec, 2);
+            p[6] = '.';
+            std::memcpy(p + 7, digits::pairs + 2 * hsec, 2);
+            t.x ^= digits::pairx[h] ^ digits::pairx[m] ^ digits::pairx[sec] ^ '.' ^
+                   digits::pairx[hsec];
+            t.n += 9;
+            return *this;
+        }
+        return d(h, 2).d(m, 2).d(sec, 2).c('.').d(hsec, 2);
     }
 
     // "%.<prec>f", or "%0<width>.<prec>f". Infinities and NaN print as "inf"
     // and "nan" with their sign, padded with blanks as the C print does.
     fields& f(double v, int prec, int width = 0)
     {
-        if (limit - n > field_max) {
-            if (char* e = put_fixed(buf + n, v, prec, width)) {
-                n = static_cast<std::size_t>(e - buf);
-                return *this;
-            }
-        }
-        bool b = false;
-        n = careful_fixed(buf, n, limit, v, prec, width, b);
-        blank = blank || b;
+        t = append_fixed(buf, t, limit, v, prec, width);
         return *this;
     }
 
@@ -98,10 +156,11 @@ class fields {
     template <int prec> fields& f(double v, int width = 0)
     {
         std::uint64_t q;
-        if (limit - n > field_max && width <= 12 && digits::quick<prec>(v, q) && q <= 0xFFFFFFFFu) {
-            char* e = digits::fixed32<prec>(buf + n, static_cast<std::uint32_t>(q), std::signbit(v),
-                                            width);
-            n = static_cast<std::size_t>(e - buf);
+        if (limit - t.n > field_max && width <= 12 && digits::quick<prec>(v, q) &&
+            q <= 0xFFFFFFFFu) {
+            char* e = digits::fixed32<prec>(buf + t.n, static_cast<std::uint32_t>(q),
+                                            std::signbit(v), width, t.x);
+            t.n = static_cast<std::size_t>(e - buf);
             return *this;
         }
         return f(v, prec, width);
@@ -109,31 +168,21 @@ class fields {
 
     // True while the whole text fits the bound; a text that does not is
     // refused by the writer, never cut.
-    bool fits() const { return n < limit; }
+    bool fits() const { return t.n < limit; }
     // True when a blank was written (only infinities and NaN pad with them).
-    bool blanks() const { return blank; }
-    std::size_t size() const { return n; }
+    bool blanks() const { return t.blank; }
+    std::size_t size() const { return t.n; }
+    // The exclusive OR of the whole text; meaningful only when it fits.
+    unsigned checksum() const { return t.x & 0xFF; }
     // The NUL-terminated text; meaningful only when it fits.
     char* text()
     {
-        buf[n < limit ? n : limit - 1] = '\0';
+        buf[t.n < limit ? t.n : limit - 1] = '\0';
         return buf;
     }
 
   private:
-    fields& put(const char* p, std::size_t k)
-    {
-        if (limit - n > k) {
-            std::memcpy(buf + n, p, k);
-            n += k;
-        } else {
-            n = limit;
-        }
-        return *this;
-    }
-
     char* buf;
     std::size_t limit;
-    std::size_t n = 0;
-    bool blank = false;
+    textend t{0, 0, false};
 };

@@ -8,17 +8,17 @@
 // Bytes the buffer holds before it is written out.
 constexpr std::size_t out_block = 256 * 1024;
 // Room one line may need: 255 characters of text (the longest print bound),
-// and after it at least eight bytes more (the checksum is taken eight bytes
-// at a time over zeros past the text; then come two checksum digits, CR LF).
-constexpr std::size_t line_room = 264;
+// two checksum digits, CR LF, and the NUL a print may end with.
+constexpr std::size_t line_room = 260;
 // The whole buffer.
 constexpr std::size_t out_size = out_block + line_room;
 
 struct outbuf {
-    char* buf = nullptr;       // out_size bytes
-    std::size_t len = 0;       // bytes waiting to be written
-    std::FILE* file = nullptr; // where they go, unless hand is set
-    bool failed = false;       // a write fell short: the output is incomplete
+    char* buf = nullptr;           // block + line_room bytes
+    std::size_t block = out_block; // bytes it holds before it is written out
+    std::size_t len = 0;           // bytes waiting to be written
+    std::FILE* file = nullptr;     // where they go, unless hand is set
+    bool failed = false;           // a write fell short: the output is incomplete
     // When set, a full buffer goes to hand instead, which takes its len bytes
     // and leaves buf at a buffer to fill next (maybe another) and len at 0.
     void (*hand)(void* ctx, outbuf& o) = nullptr;
@@ -35,7 +35,7 @@ bool flush(outbuf& o);
 // bytes free there (the buffer is written out first when it is full).
 inline char* line_at(outbuf& o)
 {
-    if (o.len >= out_block)
+    if (o.len >= o.block)
         flush(o);
     return o.buf + o.len;
 }

@@ -8,11 +8,12 @@
 
 namespace {
 
-// Ends the line whose text (n characters) stands at the end of the output
-// buffer: removes blanks when there may be any, appends the checksum of all
-// but the first and last characters and CR LF, and keeps it. Answers the
-// cleaned length plus 3, or -1 once the output has failed a write.
-int end_line(outbuf& out, bool blanks, std::size_t n)
+// Ends the line whose text (n characters, whose exclusive OR is x) stands
+// at the end of the output buffer: removes blanks when there may be any,
+// appends the checksum of all but the first and last characters and CR LF,
+// and keeps it. Answers the cleaned length plus 3, or -1 once the output
+// has failed a write.
+int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
 {
     char* p = out.buf + out.len;
     if (blanks) {
@@ -21,26 +22,13 @@ int end_line(outbuf& out, bool blanks, std::size_t n)
             if (p[i] != ' ')
                 p[k++] = p[i];
         n = k;
+        x = digits::xor_of(p, n);
     }
-    // The exclusive OR of the whole text eight bytes at a time, over zeros
-    // past its end, less its first and last characters.
     unsigned sum = 0;
-    if (n > 2) {
-        std::memset(p + n, 0, 8);
-        std::uint64_t w = 0;
-        for (std::size_t i = 0; i < n; i += 8) {
-            std::uint64_t v;
-            std::memcpy(&v, p + i, 8);
-            w ^= v;
-        }
-        w ^= w >> 32;
-        w ^= w >> 16;
-        w ^= w >> 8;
-        sum = static_cast<unsigned>(w & 0xFF) ^ static_cast<unsigned char>(p[0]) ^
-              static_cast<unsigned char>(p[n - 1]);
-    }
+    if (n > 2)
+        sum = (x ^ static_cast<unsigned char>(p[0]) ^ static_cast<unsigned char>(p[n - 1])) & 0xFF;
     static const char hex[] = "0123456789ABCDEF";
-    p[n] = hex[(sum >> 4) & 0xF];
+    p[n] = hex[sum >> 4];
     p[n + 1] = hex[sum & 0xF];
     p[n + 2] = '\r';
     p[n + 3] = '\n';
@@ -53,14 +41,12 @@ int end_line(outbuf& out, bool blanks, std::size_t n)
 // be that of the wrong text.
 int emit(fields& f, outbuf& out)
 {
-    return f.fits() ? end_line(out, f.blanks(), f.size()) : 0;
+    return f.fits() ? end_line(out, f.blanks(), f.size(), f.checksum()) : 0;
 }
 
-// The time of the fix: "%02d%02d%02d.%02d".
-fields& hms(fields& f, std::int32_t h, std::int32_t m, std::int32_t sec, std::int32_t hsec)
-{
-    return f.d(h, 2).d(m, 2).d(sec, 2).c('.').d(hsec, 2);
-}
+constexpr literal gga_head = lit("$GPGGA,"), rmc_head = lit("$GPRMC,"), zda_head = lit("$GPZDA,"),
+                  gsv_head = lit("$GPGSV,"), metres = lit(",M,"), gga_tail = lit(",M,,*"),
+                  valid = lit(",A,"), rmc_tail = lit(",,,*"), zda_tail = lit(",,*");
 
 // The satellite number NMEA uses for a receiver's number: GLONASS slots,
 // which the receiver numbers 38 to 61, are 65 to 88; SBAS PRNs 120 to 151
@@ -85,7 +71,7 @@ struct fixrec {
     double latmin, lonmin, hdop, height, undulation, speed, track;
 };
 
-// The fields GGA and RMC print, from a state to a record or back.
+// The fields GGA and RMC print, from the state to a record.
 template <class To, class From> void copy_fix(To& t, const From& f)
 {
     t.hour = f.hour, t.minute = f.minute, t.second = f.second, t.hsec = f.hsec;
@@ -121,7 +107,8 @@ static_assert(1 + sizeof(fixrec) <= line_room && 1 + sizeof(gsvrec) <= line_room
                   1 + sizeof(std::uint16_t) + sentence_room - 1 <= line_room,
               "every record fits the room of a line");
 
-template <class R> void keep(outbuf& out, std::uint8_t kind, const R& r, std::size_t size = sizeof(R))
+template <class R>
+void keep(outbuf& out, std::uint8_t kind, const R& r, std::size_t size = sizeof(R))
 {
     char* p = line_at(out);
     p[0] = static_cast<char>(kind);
@@ -129,14 +116,15 @@ template <class R> void keep(outbuf& out, std::uint8_t kind, const R& r, std::si
     out.len += 1 + size;
 }
 
-// Sentence k of the GSV group of `total` sentences.
-int gsv_line(const nmeastate& s, int k, int total, outbuf& out)
+// Sentence k of a GSV group of `total` sentences for nsats satellites, with
+// the satellites of its (up to four) slots.
+int gsv_line(int total, int k, std::int32_t nsats, const satinfo* slots, outbuf& out)
 {
     fields f(line_at(out), 256);
-    f.s("$GPGSV,").d(total).c(',').d(k).c(',').d(s.nsats);
+    f.s(gsv_head).d(total).c(',').d(k).c(',').d(nsats);
     bool slots_fit = true;
-    for (int i = 4 * (k - 1); i < 4 * k && i < s.nsats; ++i) {
-        const satinfo& v = s.sats[i];
+    for (int i = 0; i < 4 && 4 * (k - 1) + i < nsats; ++i) {
+        const satinfo& v = slots[i];
         char room[32];
         fields slot(room, sizeof room);
         slot.c(',').d(nmea_prn(v.prn), 2).c(',').d(v.elevation, 2).c(',');
@@ -144,12 +132,61 @@ int gsv_line(const nmeastate& s, int k, int total, outbuf& out)
         if (v.snr > 0)
             slot.d(v.snr, 2);
         slots_fit = slots_fit && slot.fits();
-        f.s(slot.text());
+        f.s(room, slot.size());
     }
     // A sentence with a slot that does not fit is left out; the rest of the
     // group still carries the group's full sentence count.
     f.c('*');
     return slots_fit ? emit(f, out) : 0;
+}
+
+// "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,,*",
+// the HDOP field ("%.1lf") empty while no HDOP is known; from the state or
+// from a record of it.
+template <class S> int gga_text(const S& s, outbuf& out)
+{
+    fields f(line_at(out), 255);
+    f.s(gga_head).hms(s.hour, s.minute, s.second, s.hsec).c(',');
+    f.d(s.latdeg, 2);
+    f.f<4>(s.latmin, 7).c(',').c(s.latns).c(',');
+    f.d(s.londeg, 3);
+    f.f<4>(s.lonmin, 7).c(',').c(s.lonew).c(',');
+    f.d(s.quality).c(',').d(s.svused, 2).c(',');
+    if (s.hashdop)
+        f.f<1>(s.hdop);
+    f.c(',');
+    f.f<2>(s.height).s(metres);
+    f.f<2>(s.undulation).s(gga_tail);
+    return emit(f, out);
+}
+
+// "$GPRMC,%02d%02d%02d.%02d,A,%02d%010.7lf,%c,%03d%010.7lf,%c,%.3lf,%.1lf,%02d%02d%02d,,,*",
+// speed (knots) and track empty while no velocity is known.
+template <class S> int rmc_text(const S& s, outbuf& out)
+{
+    fields f(line_at(out), 255);
+    f.s(rmc_head).hms(s.hour, s.minute, s.second, s.hsec).s(valid);
+    f.d(s.latdeg, 2);
+    f.f<7>(s.latmin, 10).c(',').c(s.latns).c(',');
+    f.d(s.londeg, 3);
+    f.f<7>(s.lonmin, 10).c(',').c(s.lonew).c(',');
+    if (s.hasvel) {
+        f.f<3>(s.speed / 0.514444).c(',');
+        f.f<1>(s.track);
+    } else {
+        f.c(',');
+    }
+    f.c(',').d(s.day, 2).d(s.month, 2).d(s.year % 100, 2).s(rmc_tail);
+    return emit(f, out);
+}
+
+// "$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*"
+template <class S> int zda_text(const S& s, outbuf& out)
+{
+    fields f(line_at(out), 256);
+    f.s(zda_head).hms(s.zhour, s.zminute, s.zsecond, s.zhsec).c(',');
+    f.d(s.zday, 2).c(',').d(s.zmonth, 2).c(',').d(s.zyear, 4).s(zda_tail);
+    return emit(f, out);
 }
 
 } // namespace
@@ -181,65 +218,37 @@ int put_sentence(char* text, outbuf& out)
         return 1;
     }
     std::memcpy(line_at(out), text, n);
-    return end_line(out, false, n);
+    return end_line(out, false, n, digits::xor_of(text, n));
 }
 
-// "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,,*",
-// the HDOP field ("%.1lf") empty while no HDOP is known.
 int put_gga(const nmeastate& s, outbuf& out)
 {
-    if (out.deferred) {
-        fixrec r;
-        copy_fix(r, s);
-        keep(out, rec_gga, r);
-        return 1;
-    }
-    fields f(line_at(out), 255);
-    hms(f.s("$GPGGA,"), s.hour, s.minute, s.second, s.hsec).c(',');
-    f.d(s.latdeg, 2).f<4>(s.latmin, 7).c(',').c(s.latns).c(',');
-    f.d(s.londeg, 3).f<4>(s.lonmin, 7).c(',').c(s.lonew).c(',');
-    f.d(s.quality).c(',').d(s.svused, 2).c(',');
-    if (s.hashdop)
-        f.f<1>(s.hdop);
-    f.c(',').f<2>(s.height).s(",M,").f<2>(s.undulation).s(",M,,*");
-    return emit(f, out);
+    if (!out.deferred)
+        return gga_text(s, out);
+    fixrec r;
+    copy_fix(r, s);
+    keep(out, rec_gga, r);
+    return 1;
 }
 
-// "$GPRMC,%02d%02d%02d.%02d,A,%02d%010.7lf,%c,%03d%010.7lf,%c,%.3lf,%.1lf,%02d%02d%02d,,,*",
-// speed (knots) and track empty while no velocity is known.
 int put_rmc(const nmeastate& s, outbuf& out)
 {
-    if (out.deferred) {
-        fixrec r;
-        copy_fix(r, s);
-        keep(out, rec_rmc, r);
-        return 1;
-    }
-    fields f(line_at(out), 255);
-    hms(f.s("$GPRMC,"), s.hour, s.minute, s.second, s.hsec).s(",A,");
-    f.d(s.latdeg, 2).f<7>(s.latmin, 10).c(',').c(s.latns).c(',');
-    f.d(s.londeg, 3).f<7>(s.lonmin, 10).c(',').c(s.lonew).c(',');
-    if (s.hasvel)
-        f.f<3>(s.speed / 0.514444).c(',').f<1>(s.track);
-    else
-        f.c(',');
-    f.c(',').d(s.day, 2).d(s.month, 2).d(s.year % 100, 2).s(",,,*");
-    return emit(f, out);
+    if (!out.deferred)
+        return rmc_text(s, out);
+    fixrec r;
+    copy_fix(r, s);
+    keep(out, rec_rmc, r);
+    return 1;
 }
 
-// "$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*"
 int put_zda(const nmeastate& s, outbuf& out)
 {
-    if (out.deferred) {
-        zdarec r;
-        copy_zda(r, s);
-        keep(out, rec_zda, r);
-        return 1;
-    }
-    fields f(line_at(out), 256);
-    hms(f.s("$GPZDA,"), s.zhour, s.zminute, s.zsecond, s.zhsec).c(',');
-    f.d(s.zday, 2).c(',').d(s.zmonth, 2).c(',').d(s.zyear, 4).s(",,*");
-    return emit(f, out);
+    if (!out.deferred)
+        return zda_text(s, out);
+    zdarec r;
+    copy_zda(r, s);
+    keep(out, rec_zda, r);
+    return 1;
 }
 
 // "$GPGSV,%d,%d,%d%s%s%s%s*" with four slots, each ",%02d,%02d,%03d,%02d"
@@ -252,20 +261,21 @@ int put_gsv(nmeastate& s, outbuf& out)
     int total = (s.nsats + 3) / 4;
     int written = 0;
     for (int k = 1; k <= total; ++k) {
+        const satinfo* slots = s.sats + 4 * (k - 1);
         if (out.deferred) {
             gsvrec r{total, k, s.nsats, {}};
             for (int j = 0; j < 4 && 4 * (k - 1) + j < s.nsats; ++j)
-                r.sats[j] = s.sats[4 * (k - 1) + j];
+                r.sats[j] = slots[j];
             keep(out, rec_gsv, r);
             ++written;
-        } else if (gsv_line(s, k, total, out) != 0) {
+        } else if (gsv_line(total, k, s.nsats, slots, out) != 0) {
             ++written;
         }
     }
     return written;
 }
 
-std::int64_t format_records(const char* rec, std::size_t n, nmeastate& shadow, outbuf& out)
+std::int64_t format_records(const char* rec, std::size_t n, outbuf& out)
 {
     std::int64_t refused = 0;
     const char* end = rec + n;
@@ -275,29 +285,24 @@ std::int64_t format_records(const char* rec, std::size_t n, nmeastate& shadow, o
         switch (kind) {
         case rec_gga:
         case rec_rmc: {
-            fixrec r;
-            std::memcpy(&r, rec, sizeof r);
-            rec += sizeof r;
-            copy_fix(shadow, r);
-            wrote = kind == rec_gga ? put_gga(shadow, out) : put_rmc(shadow, out);
+            fixrec fix;
+            std::memcpy(&fix, rec, sizeof fix);
+            rec += sizeof fix;
+            wrote = kind == rec_gga ? gga_text(fix, out) : rmc_text(fix, out);
             break;
         }
         case rec_zda: {
             zdarec r;
             std::memcpy(&r, rec, sizeof r);
             rec += sizeof r;
-            copy_zda(shadow, r);
-            wrote = put_zda(shadow, out);
+            wrote = zda_text(r, out);
             break;
         }
         case rec_gsv: {
             gsvrec r;
             std::memcpy(&r, rec, sizeof r);
             rec += sizeof r;
-            shadow.nsats = r.nsats;
-            for (int j = 0; j < 4 && 4 * (r.k - 1) + j < r.nsats; ++j)
-                shadow.sats[4 * (r.k - 1) + j] = r.sats[j];
-            wrote = gsv_line(shadow, r.k, r.total, out);
+            wrote = gsv_line(r.total, r.k, r.nsats, r.sats, out);
             break;
         }
         default: { // rec_text

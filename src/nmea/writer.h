@@ -36,7 +36,6 @@ int put_zda(const nmeastate& s, outbuf& out);
 int put_gsv(nmeastate& s, outbuf& out);
 
 // Formats the records that a deferred output buffer collected (n bytes at
-// rec) into out as text, in order. shadow holds the fields the sentences
-// print between calls; it starts zero-filled. Answers how many sentences
-// were refused for not fitting their bounds.
-std::int64_t format_records(const char* rec, std::size_t n, nmeastate& shadow, outbuf& out);
+// rec) into out as text, in order. Answers how many sentences were refused
+// for not fitting their bounds.
+std::int64_t format_records(const char* rec, std::size_t n, outbuf& out);
