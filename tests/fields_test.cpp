@@ -86,7 +86,35 @@ TEST(fields, fixed_point_matches_the_c_print_at_and_around_ties)
         ++compared;
         return f.fits() && std::strcmp(f.text(), want) == 0;
     };
-    for (int i = 0; i < 250000; ++i) {
+    // The paths the sentences take, with precision and width known when the
+    // program is built.
+    auto compiled = [&](double v) {
+        struct form {
+            const char* c;
+            fields& (*put)(fields&, double);
+        } forms[] = {
+            {"%.1f", [](fields& f, double x) -> fields& { return f.f<1>(x); }},
+            {"%.2f", [](fields& f, double x) -> fields& { return f.f<2>(x); }},
+            {"%.3f", [](fields& f, double x) -> fields& { return f.f<3>(x); }},
+            {"%07.4f", [](fields& f, double x) -> fields& { return f.f<4, 7>(x); }},
+            {"%010.7f", [](fields& f, double x) -> fields& { return f.f<7, 10>(x); }},
+        };
+        for (const form& fm : forms) {
+            std::snprintf(want, sizeof want, fm.c, v);
+            fields f(room, sizeof room);
+            fm.put(f, v);
+            ++compared;
+            if (!f.fits() || std::strcmp(f.text(), want) != 0)
+                return false;
+        }
+        return true;
+    };
+    // Where the fixed widths fill up, and minutes that round up to 60.
+    for (double edge : {0.0, -0.0, 99.99995, 99.99994999, 100.0, 99.999999949, 99.99999995,
+                        9.99995, 59.99996, 59.99999996, 1e9, 4294967295.0 / 1e7, 429.4967296})
+        for (double x : {edge, -edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e300)})
+            ASSERT_TRUE(compiled(x)) << x << ": " << want;
+    for (int i = 0; i < 160000; ++i) {
         int p = precs[i % 8];
         int w = (i / 8) % 3 == 0 ? 0 : (i / 8) % 3 == 1 ? 7 : 10;
         double unit = std::ldexp(1.0, -(p + 1));
@@ -97,8 +125,12 @@ TEST(fields, fixed_point_matches_the_c_print_at_and_around_ties)
         for (double v : {tie, notie, any}) {
             double up = v, down = v;
             for (int k = 0; k < 3; ++k) {
-                for (double x : {up, down, -up, -down})
+                for (double x : {up, down, -up, -down}) {
                     ASSERT_TRUE(check(x, p, w)) << x << " %0" << w << "." << p << "f: " << want;
+                    if (i % 8 == 0) {
+                        ASSERT_TRUE(compiled(x)) << x << ": " << want;
+                    }
+                }
                 up = std::nextafter(up, HUGE_VAL);
                 down = std::nextafter(down, 0.0);
             }

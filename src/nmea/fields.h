@@ -166,6 +166,27 @@ class fields {
         return f(v, prec, width);
     }
 
+    // "%0<width>.<prec>f" with the width known at compile time too: a value
+    // that fills the width exactly, as minutes of latitude and longitude do,
+    // takes its digits without counting them.
+    template <int prec, int width> fields& f(double v)
+    {
+        static_assert(width > prec + 1 && width - 1 <= 9, "the digits fit 32 bits");
+        constexpr std::uint32_t fill = digits::pow10_32[width - 1];
+        std::uint64_t q;
+        if (limit - t.n > width && !std::signbit(v) && digits::quick<prec>(v, q) && q < fill) {
+            char* p = buf + t.n + width;
+            auto u = static_cast<std::uint32_t>(q);
+            constexpr std::uint32_t scale = digits::pow10_32[prec];
+            t.x ^= digits::backwards<prec>(p, u % scale) ^ '.' ^
+                   digits::backwards<width - 1 - prec>(p - prec - 1, u / scale);
+            p[-prec - 1] = '.';
+            t.n += width;
+            return *this;
+        }
+        return f<prec>(v, width);
+    }
+
     // True while the whole text fits the bound; a text that does not is
     // refused by the writer, never cut.
     bool fits() const { return t.n < limit; }

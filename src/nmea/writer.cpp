@@ -148,9 +148,9 @@ template <class S> int gga_text(const S& s, outbuf& out)
     fields f(line_at(out), 255);
     f.s(gga_head).hms(s.hour, s.minute, s.second, s.hsec).c(',');
     f.d(s.latdeg, 2);
-    f.f<4>(s.latmin, 7).c(',').c(s.latns).c(',');
+    f.f<4, 7>(s.latmin).c(',').c(s.latns).c(',');
     f.d(s.londeg, 3);
-    f.f<4>(s.lonmin, 7).c(',').c(s.lonew).c(',');
+    f.f<4, 7>(s.lonmin).c(',').c(s.lonew).c(',');
     f.d(s.quality).c(',').d(s.svused, 2).c(',');
     if (s.hashdop)
         f.f<1>(s.hdop);
@@ -167,9 +167,9 @@ template <class S> int rmc_text(const S& s, outbuf& out)
     fields f(line_at(out), 255);
     f.s(rmc_head).hms(s.hour, s.minute, s.second, s.hsec).s(valid);
     f.d(s.latdeg, 2);
-    f.f<7>(s.latmin, 10).c(',').c(s.latns).c(',');
+    f.f<7, 10>(s.latmin).c(',').c(s.latns).c(',');
     f.d(s.londeg, 3);
-    f.f<7>(s.lonmin, 10).c(',').c(s.lonew).c(',');
+    f.f<7, 10>(s.lonmin).c(',').c(s.lonew).c(',');
     if (s.hasvel) {
         f.f<3>(s.speed / 0.514444).c(',');
         f.f<1>(s.track);
