@@ -4,12 +4,12 @@
 
 #include <system_error>
 
-formatter::formatter(std::FILE* out, char* mem)
+formatter::formatter(std::FILE* out, char* txt, char* records)
 {
-    text.buf = mem;
+    text.buf = txt;
     text.file = out;
     for (int i = 0; i < record_buffers; ++i)
-        bufs[i] = mem + out_size + static_cast<std::size_t>(i) * (record_block + line_room);
+        bufs[i] = records + static_cast<std::size_t>(i) * (record_block + line_room);
 }
 
 formatter::~formatter()

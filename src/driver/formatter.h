@@ -19,13 +19,13 @@
 // Buffers of records, and the bytes each holds before it is handed over.
 constexpr int record_buffers = 4;
 constexpr std::size_t record_block = 128 * 1024;
-// The memory the thread needs: the text buffer, then the record buffers.
-constexpr std::size_t formatter_size = out_size + record_buffers * (record_block + line_room);
+// The memory of the record buffers.
+constexpr std::size_t records_size = record_buffers * (record_block + line_room);
 
 class formatter final {
   public:
-    // mem: formatter_size bytes.
-    formatter(std::FILE* out, char* mem);
+    // text: out_size bytes for the text; records: records_size bytes.
+    formatter(std::FILE* out, char* text, char* records);
     virtual ~formatter();
     formatter(const formatter&) = delete;
     formatter& operator=(const formatter&) = delete;

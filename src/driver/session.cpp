@@ -27,7 +27,7 @@ bool setup(session& s)
     bool ring = s.ring.setup();
     s.store.reset(sys::grab_record<logstore>());
     s.state.reset(sys::grab_record<nmeastate>());
-    s.outmem.reset(sys::grab(out_size + formatter_size));
+    s.outmem.reset(sys::grab(out_size + records_size));
     if (!ring || !s.store || !s.state || !s.outmem)
         return false;
     std::memset(static_cast<void*>(s.store.get()), 0, sizeof *s.store);
@@ -51,13 +51,17 @@ void convert_source(session& s, const source& in)
 
 bool convert_file(session& s, std::FILE* in, std::FILE* out, bool threads)
 {
+    // With the thread, the output buffer holds records and the thread
+    // formats them into the text buffer; without it, the text goes there
+    // at once.
+    char* text = reinterpret_cast<char*>(s.outmem.get());
     s.out.file = out;
-    formatter f(out, reinterpret_cast<char*>(s.outmem.get()) + out_size);
+    formatter f(out, text, text + out_size);
     bool threaded = threads && f.start(s.out);
     convert_source(s, source{read_file, in});
     if (threaded) {
         s.sentences -= f.finish(s.out);
-        s.out.buf = reinterpret_cast<char*>(s.outmem.get());
+        s.out.buf = text;
         s.out.block = out_block;
     }
     return std::ferror(in) == 0;

@@ -17,7 +17,7 @@ struct session {
     rfifo ring;
     std::unique_ptr<logstore> store;
     std::unique_ptr<nmeastate> state;
-    std::unique_ptr<std::uint8_t[]> outmem; // the output buffer, then the formatter thread's
+    std::unique_ptr<std::uint8_t[]> outmem; // the text buffer, then the record buffers
     outbuf out;
     nmeaopt opt{1, 1, 1, 1, 0};
     std::int64_t sentences = 0; // what convert reported, summed

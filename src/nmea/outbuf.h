@@ -8,8 +8,9 @@
 // Bytes the buffer holds before it is written out.
 constexpr std::size_t out_block = 256 * 1024;
 // Room one line may need: 255 characters of text (the longest print bound),
-// two checksum digits, CR LF, and the NUL a print may end with.
-constexpr std::size_t line_room = 260;
+// two checksum digits, CR LF, and the NUL a print may end with; or one record
+// of a sentence, up to 264 bytes (writer.cpp).
+constexpr std::size_t line_room = 264;
 // The whole buffer.
 constexpr std::size_t out_size = out_block + line_room;
 

@@ -5,6 +5,7 @@
 #include "outbuf.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -60,37 +61,41 @@ std::int32_t nmea_prn(std::int32_t prn)
     return prn;
 }
 
-// Records of sentences in a deferred output buffer: a kind byte, then the
-// fields the sentence prints, in memory order (they never leave the process).
+// Records of sentences in a deferred output buffer: a head of eight bytes
+// (the kind, and the length of a text), then the fields the sentence prints.
+// Every record takes a multiple of eight bytes, so each one is built in
+// place, aligned, where it lies in the buffer (records never leave the
+// process).
 enum : std::uint8_t { rec_text, rec_gga, rec_rmc, rec_gsv, rec_zda };
 
+struct rechead {
+    std::uint8_t kind;
+    std::uint8_t unused;
+    std::uint16_t len; // of a text
+    std::uint32_t unused2;
+};
+
 struct fixrec {
+    double latmin, lonmin, hdop, height, undulation, speed, track;
     std::int32_t hour, minute, second, hsec, latdeg, londeg, quality, svused;
     std::int32_t day, month, year, hashdop, hasvel;
     char latns, lonew;
-    double latmin, lonmin, hdop, height, undulation, speed, track;
 };
 
 // The fields GGA and RMC print, from the state to a record.
-template <class To, class From> void copy_fix(To& t, const From& f)
+void copy_fix(fixrec& t, const nmeastate& f)
 {
+    t.latmin = f.latmin, t.lonmin = f.lonmin, t.hdop = f.hdop, t.height = f.height;
+    t.undulation = f.undulation, t.speed = f.speed, t.track = f.track;
     t.hour = f.hour, t.minute = f.minute, t.second = f.second, t.hsec = f.hsec;
     t.latdeg = f.latdeg, t.londeg = f.londeg, t.quality = f.quality, t.svused = f.svused;
     t.day = f.day, t.month = f.month, t.year = f.year, t.hashdop = f.hashdop, t.hasvel = f.hasvel;
-    t.latns = f.latns, t.lonew = f.lonew, t.latmin = f.latmin, t.lonmin = f.lonmin;
-    t.hdop = f.hdop, t.height = f.height, t.undulation = f.undulation;
-    t.speed = f.speed, t.track = f.track;
+    t.latns = f.latns, t.lonew = f.lonew;
 }
 
 struct zdarec {
     std::int32_t zhour, zminute, zsecond, zhsec, zday, zmonth, zyear;
 };
-
-template <class To, class From> void copy_zda(To& t, const From& f)
-{
-    t.zhour = f.zhour, t.zminute = f.zminute, t.zsecond = f.zsecond, t.zhsec = f.zhsec;
-    t.zday = f.zday, t.zmonth = f.zmonth, t.zyear = f.zyear;
-}
 
 // One sentence of a GSV group: its place, the group's count and its slots.
 struct gsvrec {
@@ -98,22 +103,24 @@ struct gsvrec {
     satinfo sats[4];
 };
 
-struct textrec {
-    std::uint16_t len;
-    char text[sentence_room];
-};
+constexpr std::size_t round8(std::size_t n)
+{
+    return (n + 7) & ~std::size_t(7);
+}
 
-static_assert(1 + sizeof(fixrec) <= line_room && 1 + sizeof(gsvrec) <= line_room &&
-                  1 + sizeof(std::uint16_t) + sentence_room - 1 <= line_room,
+static_assert(sizeof(rechead) == 8 && line_room % 8 == 0, "records stay aligned");
+static_assert(sizeof(rechead) + round8(sizeof(fixrec)) <= line_room &&
+                  sizeof(rechead) + round8(sentence_room - 1) <= line_room,
               "every record fits the room of a line");
 
-template <class R>
-void keep(outbuf& out, std::uint8_t kind, const R& r, std::size_t size = sizeof(R))
+// Room for a record of `size` bytes of fields at the end of the buffer,
+// with its head written; answers where the fields go.
+char* keep(outbuf& out, std::uint8_t kind, std::size_t size, std::uint16_t len = 0)
 {
     char* p = line_at(out);
-    p[0] = static_cast<char>(kind);
-    std::memcpy(p + 1, &r, size);
-    out.len += 1 + size;
+    new (p) rechead{kind, 0, len, 0};
+    out.len += sizeof(rechead) + round8(size);
+    return p + sizeof(rechead);
 }
 
 // Sentence k of a GSV group of `total` sentences for nsats satellites, with
@@ -211,10 +218,7 @@ int put_sentence(char* text, outbuf& out)
         n = clean.size();
     }
     if (out.deferred) {
-        textrec r;
-        r.len = static_cast<std::uint16_t>(n);
-        std::memcpy(r.text, text, n);
-        keep(out, rec_text, r, sizeof r.len + n);
+        std::memcpy(keep(out, rec_text, n, static_cast<std::uint16_t>(n)), text, n);
         return 1;
     }
     std::memcpy(line_at(out), text, n);
@@ -225,9 +229,7 @@ int put_gga(const nmeastate& s, outbuf& out)
 {
     if (!out.deferred)
         return gga_text(s, out);
-    fixrec r;
-    copy_fix(r, s);
-    keep(out, rec_gga, r);
+    copy_fix(*new (keep(out, rec_gga, sizeof(fixrec))) fixrec, s);
     return 1;
 }
 
@@ -235,9 +237,7 @@ int put_rmc(const nmeastate& s, outbuf& out)
 {
     if (!out.deferred)
         return rmc_text(s, out);
-    fixrec r;
-    copy_fix(r, s);
-    keep(out, rec_rmc, r);
+    copy_fix(*new (keep(out, rec_rmc, sizeof(fixrec))) fixrec, s);
     return 1;
 }
 
@@ -245,9 +245,8 @@ int put_zda(const nmeastate& s, outbuf& out)
 {
     if (!out.deferred)
         return zda_text(s, out);
-    zdarec r;
-    copy_zda(r, s);
-    keep(out, rec_zda, r);
+    new (keep(out, rec_zda, sizeof(zdarec)))
+        zdarec{s.zhour, s.zminute, s.zsecond, s.zhsec, s.zday, s.zmonth, s.zyear};
     return 1;
 }
 
@@ -263,10 +262,9 @@ int put_gsv(nmeastate& s, outbuf& out)
     for (int k = 1; k <= total; ++k) {
         const satinfo* slots = s.sats + 4 * (k - 1);
         if (out.deferred) {
-            gsvrec r{total, k, s.nsats, {}};
+            auto* r = new (keep(out, rec_gsv, sizeof(gsvrec))) gsvrec{total, k, s.nsats, {}};
             for (int j = 0; j < 4 && 4 * (k - 1) + j < s.nsats; ++j)
-                r.sats[j] = slots[j];
-            keep(out, rec_gsv, r);
+                r->sats[j] = slots[j];
             ++written;
         } else if (gsv_line(total, k, s.nsats, slots, out) != 0) {
             ++written;
@@ -275,44 +273,47 @@ int put_gsv(nmeastate& s, outbuf& out)
     return written;
 }
 
+// A record's fields, copied out of the buffer it came in.
+template <class R> R fields_of(const char* p)
+{
+    R r;
+    std::memcpy(&r, p, sizeof r);
+    return r;
+}
+
 std::int64_t format_records(const char* rec, std::size_t n, outbuf& out)
 {
     std::int64_t refused = 0;
     const char* end = rec + n;
     while (rec < end) {
-        auto kind = static_cast<std::uint8_t>(*rec++);
+        auto head = fields_of<rechead>(rec);
+        const char* p = rec + sizeof(rechead);
         int wrote = 1;
-        switch (kind) {
+        switch (head.kind) {
         case rec_gga:
-        case rec_rmc: {
-            fixrec fix;
-            std::memcpy(&fix, rec, sizeof fix);
-            rec += sizeof fix;
-            wrote = kind == rec_gga ? gga_text(fix, out) : rmc_text(fix, out);
+            wrote = gga_text(fields_of<fixrec>(p), out);
+            rec = p + round8(sizeof(fixrec));
             break;
-        }
-        case rec_zda: {
-            zdarec r;
-            std::memcpy(&r, rec, sizeof r);
-            rec += sizeof r;
-            wrote = zda_text(r, out);
+        case rec_rmc:
+            wrote = rmc_text(fields_of<fixrec>(p), out);
+            rec = p + round8(sizeof(fixrec));
             break;
-        }
+        case rec_zda:
+            wrote = zda_text(fields_of<zdarec>(p), out);
+            rec = p + round8(sizeof(zdarec));
+            break;
         case rec_gsv: {
-            gsvrec r;
-            std::memcpy(&r, rec, sizeof r);
-            rec += sizeof r;
+            auto r = fields_of<gsvrec>(p);
             wrote = gsv_line(r.total, r.k, r.nsats, r.sats, out);
+            rec = p + round8(sizeof(gsvrec));
             break;
         }
         default: { // rec_text
-            std::uint16_t len;
-            std::memcpy(&len, rec, sizeof len);
             char text[sentence_room];
-            std::memcpy(text, rec + sizeof len, len);
-            text[len] = '\0';
-            rec += sizeof len + len;
+            std::memcpy(text, p, head.len);
+            text[head.len] = '\0';
             put_sentence(text, out);
+            rec = p + round8(head.len);
             break;
         }
         }
