@@ -11,6 +11,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -301,6 +302,28 @@ TEST_F(converting, hemispheres_degrees_and_minutes)
             EXPECT_DOUBLE_EQ(s.latmin, r.latmin);
             EXPECT_DOUBLE_EQ(s.lonmin, r.lonmin);
         }
+    }
+}
+
+// A TIME whose offsets cancel the time of the fix to within picoseconds,
+// or a subnormal offset: the fix is at midnight, not 24:00 or a day early.
+TEST_F(converting, a_fix_a_hair_before_midnight_is_at_midnight)
+{
+    header h;
+    h.week = 2345;
+    h.msec = 18000;
+    for (auto [utc, clock, ms] : {std::make_tuple(-18.0, -1e-13, 18000u),
+                                 std::make_tuple(-1e-320, 0.0, 0u)}) {
+        converting::SetUp();
+        frames::time t = valid_time(utc);
+        t.clockoff = clock;
+        feed(frames::make(t));
+        h.msec = ms;
+        EXPECT_EQ(feed(frames::make(tokyo(), h)), 2);
+        std::vector<std::string> l = lines();
+        ASSERT_GE(l.size(), 2u);
+        EXPECT_EQ(l[l.size() - 2].substr(0, 17), "$GPGGA,000000.00,") << utc;
+        EXPECT_NE(l.back().find(",151224,"), std::string::npos) << l.back();
     }
 }
 

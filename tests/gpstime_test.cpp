@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <tuple>
@@ -114,6 +115,30 @@ TEST(gpstime, the_date_kept_between_fixes_changes_nothing)
                   std::make_tuple(fresh.year, fresh.month, fresh.day, fresh.hour, fresh.minute,
                                   fresh.second, fresh.hsec))
             << week << " " << tow;
+    }
+}
+
+// An instant a hair before midnight is 00:00:00.00 of the next day: the
+// fraction of the day must not round up to 24 h, and a tiny negative time
+// must not lose a whole day.
+TEST(gpstime, a_hair_before_midnight_is_the_next_midnight)
+{
+    // Week 2345 begins on Sunday 15 December 2024.
+    EXPECT_EQ(fix_time(2345, 18.0, -18.0 - 1e-13), "2024-12-15 00:00:00.00");
+    EXPECT_EQ(fix_time(2345, 0.0, -1e-320), "2024-12-15 00:00:00.00");
+    EXPECT_EQ(fix_time(2345, 0.0, -4.9e-324), "2024-12-15 00:00:00.00");
+    EXPECT_EQ(fix_time(2345, 86400.0, std::nextafter(-0.0, -1.0)), "2024-12-16 00:00:00.00");
+    EXPECT_EQ(fix_time(2345, 0.0, -1e-9), "2024-12-15 00:00:00.00");
+    EXPECT_EQ(fix_time(2345, 0.0, -0.0004), "2024-12-15 00:00:00.00");
+    EXPECT_EQ(fix_time(2345, 0.0, -0.004), "2024-12-14 23:59:59.99");
+    // Every time just short of a midnight, over the days of a week.
+    for (int day = 1; day <= 7; ++day) {
+        double midnight = 86400.0 * day;
+        double below = std::nextafter(midnight, 0.0);
+        char want[32];
+        std::snprintf(want, sizeof want, "2024-12-%02d 00:00:00.00", 15 + day);
+        EXPECT_EQ(fix_time(2345, below, 0.0), want) << day;
+        EXPECT_EQ(fix_time(2345, midnight, std::nextafter(-0.0, -1.0)), want) << day;
     }
 }
 

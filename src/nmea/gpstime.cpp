@@ -68,7 +68,20 @@ void date_of(std::int64_t days, calendar& c)
 void time_of(double x, calendar& c)
 {
     double fd = x / 86400.0;
-    double h = (fd - floor_of(fd)) * 24.0;
+    double day = floor_of(fd);
+    double h = (fd - day) * 24.0;
+    // A negative x a hair before midnight can make the fraction of fd round
+    // up to a whole day (24 h), and a tiny one can make fd underflow to -0,
+    // a day after the date's day; either way the instant is the end of the
+    // date's day: 23:59 and 60 s, which the rounding to hundredths carries
+    // into 00:00:00.00 of the next day.
+    if (h >= 24.0 || day != static_cast<double>(floor_div(
+                                 static_cast<std::int64_t>(floor_of(x)), day_seconds))) {
+        c.hour = 23;
+        c.minute = 59;
+        c.second = 60.0;
+        return;
+    }
     double m = (h - floor_of(h)) * 60.0;
     c.hour = static_cast<std::int32_t>(h);
     c.minute = static_cast<std::int32_t>(m);

@@ -7,7 +7,8 @@ struct nmeastate;
 
 struct calendar {
     std::int32_t year, month, day, hour, minute;
-    double second; // seconds within the minute, 0 to below 60
+    double second; // seconds within the minute, 0 to below 60 (60 for the
+                   // last instant of a day that rounds to the next)
 };
 
 // The date and time of the instant `week` weeks and `x` seconds after the
