@@ -5,6 +5,7 @@
 #   make install  installs the program, its manual page and the README
 #                 (PREFIX=/usr/local by default; DESTDIR for staging)
 #   make package  builds a Debian package of the same files
+#   make fuzz     runs each fuzz target for FUZZ_SECONDS (60) seconds
 # Each first has tools/deps install the Debian packages it needs (as root) or
 # print the apt-get line that would.
 BUILD := build
@@ -16,12 +17,12 @@ DEPS := bash tools/deps
 
 # Top-level steps one after another; each build runs its own jobs in parallel.
 .NOTPARALLEL:
-.PHONY: all program build demo check test test-sanitize bench install package clean \
-	deps-demo deps-build deps-check deps-package
+.PHONY: all program build demo check test test-sanitize bench install package clean fuzz \
+	deps-demo deps-build deps-check deps-package deps-fuzz
 
 all: build
 
-deps-demo deps-build deps-check deps-package:
+deps-demo deps-build deps-check deps-package deps-fuzz:
 	@$(DEPS) $(@:deps-%=%)
 
 # The converter alone: no test, no GoogleTest. A build folder already set up
@@ -63,7 +64,33 @@ package: deps-package program
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD)
+
+# Fuzzing with clang's libFuzzer under AddressSanitizer and UBSan: each
+# target runs for FUZZ_SECONDS over its seeds (made from the sample and the
+# frame builder) and the corpus it has grown before. A finding stops the
+# run; the input that caused it is left in build-fuzz/findings.
+FUZZBUILD := build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := convert frames names time
+
+fuzz: deps-fuzz
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DPELLUCID_FUZZ=ON -DPELLUCID_TESTS=OFF
+	cmake --build $(FUZZBUILD) -j $(JOBS) --target fuzz_seeds $(FUZZ_TARGETS:%=fuzz_%)
+	$(FUZZBUILD)/fuzz/fuzz_seeds $(FUZZBUILD)/seeds
+	@mkdir -p $(FUZZBUILD)/findings
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZBUILD)/corpus/$$t; \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  quiet=; [ $$t = names ] && quiet=-close_fd_mask=2; \
+	  if ! $(FUZZBUILD)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) $$quiet \
+	      -artifact_prefix=$(FUZZBUILD)/findings/$$t- \
+	      $(FUZZBUILD)/corpus/$$t $(FUZZBUILD)/seeds/$$t > $(FUZZBUILD)/fuzz_$$t.log 2>&1; then \
+	    tail -n 40 $(FUZZBUILD)/fuzz_$$t.log; exit 1; \
+	  fi; \
+	  grep -E '^Done' $(FUZZBUILD)/fuzz_$$t.log; \
+	done
 
 # --- Windows: the program and the whole test suite cross-built with MinGW-w64,
 # the tests run under Wine, and the download made from the same build.
