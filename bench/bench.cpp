@@ -6,6 +6,7 @@
 #include "nmea/nmeastate.h"
 #include "nmea/writer.h"
 #include "sample.h"
+#include "survey.h"
 
 #include <benchmark/benchmark.h>
 
@@ -65,19 +66,12 @@ std::string unrelated()
     return repeat_to_target(frames::frame(43, body));
 }
 
-// Line noise full of false sync bytes: the worst case for rewinds.
+// Line noise full of false sync bytes: the worst case for rescans.
 std::string noise()
 {
     std::mt19937 rng(2);
     std::string s(target / 4, '\0');
-    for (char& c : s) {
-        unsigned r = rng() % 100;
-        c = r < 10   ? '\xAA'
-            : r < 15 ? '\x44'
-            : r < 18 ? '\x12'
-            : r < 20 ? '\x1C'
-                     : static_cast<char>(rng());
-    }
+    fill_noise(rng, &s[0], s.size());
     return s;
 }
 

@@ -312,8 +312,8 @@ TEST_F(converting, a_fix_a_hair_before_midnight_is_at_midnight)
     header h;
     h.week = 2345;
     h.msec = 18000;
-    for (auto [utc, clock, ms] : {std::make_tuple(-18.0, -1e-13, 18000u),
-                                 std::make_tuple(-1e-320, 0.0, 0u)}) {
+    for (auto [utc, clock, ms] :
+         {std::make_tuple(-18.0, -1e-13, 18000u), std::make_tuple(-1e-320, 0.0, 0u)}) {
         converting::SetUp();
         frames::time t = valid_time(utc);
         t.clockoff = clock;

@@ -110,8 +110,8 @@ TEST(fields, fixed_point_matches_the_c_print_at_and_around_ties)
         return true;
     };
     // Where the fixed widths fill up, and minutes that round up to 60.
-    for (double edge : {0.0, -0.0, 99.99995, 99.99994999, 100.0, 99.999999949, 99.99999995,
-                        9.99995, 59.99996, 59.99999996, 1e9, 4294967295.0 / 1e7, 429.4967296})
+    for (double edge : {0.0, -0.0, 99.99995, 99.99994999, 100.0, 99.999999949, 99.99999995, 9.99995,
+                        59.99996, 59.99999996, 1e9, 4294967295.0 / 1e7, 429.4967296})
         for (double x : {edge, -edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e300)})
             ASSERT_TRUE(compiled(x)) << x << ": " << want;
     for (int i = 0; i < 160000; ++i) {

@@ -118,19 +118,24 @@ bool write_survey(std::FILE* out, std::size_t bytes)
     return true;
 }
 
+void fill_noise(std::mt19937& rng, char* p, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned r = rng() % 100;
+        p[i] = r < 10   ? '\xAA'
+               : r < 15 ? '\x44'
+               : r < 18 ? '\x12'
+               : r < 20 ? '\x1C'
+                        : static_cast<char>(rng());
+    }
+}
+
 bool write_noise(std::FILE* out, std::size_t bytes)
 {
     std::mt19937 rng(2);
     std::string s(1u << 20, '\0');
     for (std::size_t written = 0; written < bytes; written += s.size()) {
-        for (char& c : s) {
-            unsigned r = rng() % 100;
-            c = r < 10   ? '\xAA'
-                : r < 15 ? '\x44'
-                : r < 18 ? '\x12'
-                : r < 20 ? '\x1C'
-                         : static_cast<char>(rng());
-        }
+        fill_noise(rng, &s[0], s.size());
         std::size_t n = bytes - written < s.size() ? bytes - written : s.size();
         if (std::fwrite(s.data(), 1, n, out) != n)
             return false;

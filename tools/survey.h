@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <random>
 
 // Writes about `bytes` bytes of a receiver session to out: BESTPOS and
 // BESTVEL at 20 Hz (10 Hz in every other minute), TIME, PSRDOP, SATVIS and
@@ -11,6 +12,9 @@
 // RANGE and RAWEPHEM logs. Answers false when a write failed.
 bool write_survey(std::FILE* out, std::size_t bytes);
 
-// Writes `bytes` bytes of noise in which a tenth of the bytes are 0xAA and
-// whole four-byte sync words are common.
+// Fills p[0..n) with line noise full of false frame starts: a tenth of the
+// bytes are 0xAA, and the other sync bytes are common too.
+void fill_noise(std::mt19937& rng, char* p, std::size_t n);
+
+// Writes `bytes` bytes of such noise.
 bool write_noise(std::FILE* out, std::size_t bytes);

@@ -27,27 +27,54 @@ inline constexpr pair_table pair_digits{};
 inline constexpr const char* pairs = pair_digits.c;
 inline constexpr const unsigned char* pairx = pair_digits.x;
 
-constexpr std::uint32_t pow10_32[] = {1,      10,      100,      1000,      10000,
-                                      100000, 1000000, 10000000, 100000000, 1000000000};
+constexpr std::uint64_t pow10[] = {1,
+                                   10,
+                                   100,
+                                   1000,
+                                   10000,
+                                   100000,
+                                   1000000,
+                                   10000000,
+                                   100000000,
+                                   1000000000,
+                                   10000000000,
+                                   100000000000,
+                                   1000000000000,
+                                   10000000000000,
+                                   100000000000000,
+                                   1000000000000000,
+                                   10000000000000000,
+                                   100000000000000000,
+                                   1000000000000000000,
+                                   10000000000000000000u};
 
-// Decimal digits in u (1 for 0); the small counts, the common ones, first.
-inline int count(std::uint32_t u)
+// Decimal digits in q (1 for 0); the small counts, the common ones, first.
+inline int count(std::uint64_t q)
 {
-    if (u < 100)
-        return u < 10 ? 1 : 2;
-    if (u < 10000)
-        return u < 1000 ? 3 : 4;
+    if (q < 100)
+        return q < 10 ? 1 : 2;
+    if (q < 10000)
+        return q < 1000 ? 3 : 4;
     int n = 5;
-    while (n < 10 && u >= pow10_32[n])
+    while (n < 20 && q >= pow10[n])
         ++n;
     return n;
 }
 
-// Writes exactly k decimal digits of u (u < 10^k) backwards, ending just
-// before e; answers the exclusive OR of the digits written.
-inline unsigned backwards(char* e, std::uint32_t u, int k)
+// Writes exactly k decimal digits of q (q < 10^k) backwards, ending just
+// before e, in 32-bit steps once q fits them; answers the exclusive OR of
+// the digits written.
+inline unsigned backwards(char* e, std::uint64_t q, int k)
 {
     unsigned x = 0;
+    for (; k >= 2 && q > 0xFFFFFFFFu; k -= 2) {
+        auto r = static_cast<unsigned>(q % 100);
+        q /= 100;
+        e -= 2;
+        std::memcpy(e, pairs + 2 * r, 2);
+        x ^= pairx[r];
+    }
+    auto u = static_cast<std::uint32_t>(q);
     for (; k >= 2; k -= 2) {
         unsigned r = u % 100;
         u /= 100;
@@ -85,7 +112,7 @@ template <int k> inline unsigned backwards(char* e, std::uint32_t u)
 // (false).
 template <int prec> inline bool quick(double v, std::uint64_t& q)
 {
-    constexpr double scale = pow10_32[prec];
+    constexpr double scale = static_cast<double>(pow10[prec]);
     constexpr double below = 4503599627370496.0 / scale; // 2^52 / 10^prec
     double a = std::fabs(v);
     if (!(a < below)) // and not NaN
@@ -104,7 +131,7 @@ template <int prec> inline bool quick(double v, std::uint64_t& q)
 // Answers where it ends; x takes the exclusive OR of what it wrote.
 template <int prec> inline char* fixed32(char* p, std::uint32_t q, bool neg, int width, unsigned& x)
 {
-    constexpr std::uint32_t scale = pow10_32[prec];
+    constexpr auto scale = static_cast<std::uint32_t>(pow10[prec]);
     std::uint32_t w = q / scale;
     int nw = count(w);
     int len = (neg ? 1 : 0) + nw + (prec > 0 ? prec + 1 : 0);

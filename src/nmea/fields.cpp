@@ -2,65 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <type_traits>
 
 namespace {
 
-constexpr std::uint64_t pow10[] = {1,
-                                   10,
-                                   100,
-                                   1000,
-                                   10000,
-                                   100000,
-                                   1000000,
-                                   10000000,
-                                   100000000,
-                                   1000000000,
-                                   10000000000,
-                                   100000000000,
-                                   1000000000000,
-                                   10000000000000,
-                                   100000000000000,
-                                   1000000000000000,
-                                   10000000000000000,
-                                   100000000000000000,
-                                   1000000000000000000,
-                                   10000000000000000000u};
-
-using digits::pairs;
-
-// Decimal digits in q (1 for 0); the small counts, the common ones, first.
-int ndigits(std::uint64_t q)
-{
-    if (q < 100)
-        return q < 10 ? 1 : 2;
-    if (q < 10000)
-        return q < 1000 ? 3 : 4;
-    int n = 5;
-    while (n < 20 && q >= pow10[n])
-        ++n;
-    return n;
-}
-
-// Writes exactly k decimal digits of q (q < 10^k) backwards, ending just
-// before e; 32-bit steps once q fits them.
-void digits64(char* e, std::uint64_t q, int k)
-{
-    for (; k >= 2 && q > 0xFFFFFFFFu; k -= 2) {
-        auto r = static_cast<unsigned>(q % 100);
-        q /= 100;
-        e -= 2;
-        std::memcpy(e, pairs + 2 * r, 2);
-    }
-    auto u = static_cast<std::uint32_t>(q);
-    for (; k >= 2; k -= 2) {
-        unsigned r = u % 100;
-        u /= 100;
-        e -= 2;
-        std::memcpy(e, pairs + 2 * r, 2);
-    }
-    if (k == 1)
-        e[-1] = static_cast<char>('0' + u);
-}
+using digits::pow10;
 
 // Sign and leading zeros of a field whose digits and point take `len`
 // characters, padded to width; answers where the digits begin.
@@ -73,83 +19,39 @@ char* lead(char* p, bool neg, int len, int width)
     return p;
 }
 
-// Writes exactly k decimal digits of u (u < 10^k) backwards, ending just
-// before e, with k known at compile time.
-template <int k> void digits_of(char* e, std::uint32_t u)
-{
-    if constexpr (k >= 2) {
-        unsigned r = u % 100;
-        std::memcpy(e - 2, pairs + 2 * r, 2);
-        digits_of<k - 2>(e - 2, u / 100);
-    } else if constexpr (k == 1) {
-        e[-1] = static_cast<char>('0' + u);
-    }
-}
-
 template <int prec> char* fixed_into(char* p, std::uint64_t q, bool neg, int width)
 {
     constexpr std::uint64_t scale = pow10[prec];
     std::uint64_t w = q / scale;
-    int nw = ndigits(w);
+    int nw = digits::count(w);
     p = lead(p, neg, nw + (prec > 0 ? prec + 1 : 0), width);
     p += nw;
-    digits64(p, w, nw);
+    digits::backwards(p, w, nw);
     if (prec == 0)
         return p;
     *p = '.';
     p += prec + 1;
-    digits_of<prec>(p, static_cast<std::uint32_t>(q - w * scale));
+    digits::backwards<prec>(p, static_cast<std::uint32_t>(q - w * scale));
     return p;
 }
 
-} // namespace
-
-namespace {
-
-constexpr double pow10d[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-// 2^52 / 10^prec: below it the product |v| * 10^prec stays below 2^52.
-constexpr double quick_below[] = {4503599627370496.0 / 1,       4503599627370496.0 / 10,
-                                  4503599627370496.0 / 100,     4503599627370496.0 / 1000,
-                                  4503599627370496.0 / 10000,   4503599627370496.0 / 100000,
-                                  4503599627370496.0 / 1000000, 4503599627370496.0 / 10000000};
-
-// The exact rounding, from the double's bits.
-bool exact_value(double v, int prec, std::uint64_t& q);
-
-} // namespace
-
-namespace {
-
-// Most values are decided by one product in double precision. Below 2^52,
-// t + 0.5 is a double, and rounding to nearest is monotonic, so a product
-// below t + 0.5 means the exact |v| * 10^prec is below it too, and one above
-// means the exact value is above: it rounds to t or t + 1 as the product
-// does. Only a product that lands on t + 0.5 itself needs the exact path.
-inline bool quick_value(double v, int prec, std::uint64_t& q)
+// Calls f with the precision (0 to 7) as a compile-time constant.
+template <class F> auto by_prec(int prec, F f)
 {
-    double a = std::fabs(v);
-    if (!(a < quick_below[prec])) // and not NaN
-        return false;
-    double prod = a * pow10d[prec];
-    auto t = static_cast<std::uint64_t>(prod);
-    double frac = prod - static_cast<double>(t); // exact
-    if (frac == 0.5)
-        return false;
-    q = frac < 0.5 ? t : t + 1;
-    return true;
+    switch (prec) {
+    case 0: return f(std::integral_constant<int, 0>{});
+    case 1: return f(std::integral_constant<int, 1>{});
+    case 2: return f(std::integral_constant<int, 2>{});
+    case 3: return f(std::integral_constant<int, 3>{});
+    case 4: return f(std::integral_constant<int, 4>{});
+    case 5: return f(std::integral_constant<int, 5>{});
+    case 6: return f(std::integral_constant<int, 6>{});
+    default: return f(std::integral_constant<int, 7>{});
+    }
 }
 
-} // namespace
-
-bool fixed_value(double v, int prec, std::uint64_t& q)
-{
-    if (prec < 0 || prec > 7)
-        return false;
-    return quick_value(v, prec, q) || exact_value(v, prec, q);
-}
-
-namespace {
-
+// |v| * 10^prec rounded exactly, from the double's bits: the product of the
+// significand and 10^prec over a power of two, in 128 bits.
 bool exact_value(double v, int prec, std::uint64_t& q)
 {
     std::uint64_t bits;
@@ -199,15 +101,27 @@ bool exact_value(double v, int prec, std::uint64_t& q)
     return true;
 }
 
+bool quick_value(double v, int prec, std::uint64_t& q)
+{
+    return by_prec(prec, [&](auto p) { return digits::quick<decltype(p)::value>(v, q); });
+}
+
 } // namespace
+
+bool fixed_value(double v, int prec, std::uint64_t& q)
+{
+    if (prec < 0 || prec > 7)
+        return false;
+    return quick_value(v, prec, q) || exact_value(v, prec, q);
+}
 
 char* put_int(char* p, std::int32_t v, int width)
 {
     bool neg = v < 0;
     std::uint32_t u = neg ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-    int k = ndigits(u);
+    int k = digits::count(u);
     p = lead(p, neg, k, width) + k;
-    digits64(p, u, k);
+    digits::backwards(p, u, k);
     return p;
 }
 
@@ -219,16 +133,8 @@ char* put_fixed(char* p, double v, int prec, int width)
     if (!quick_value(v, prec, q) && !exact_value(v, prec, q))
         return nullptr;
     bool neg = std::signbit(v);
-    switch (prec) {
-    case 0: return fixed_into<0>(p, q, neg, width);
-    case 1: return fixed_into<1>(p, q, neg, width);
-    case 2: return fixed_into<2>(p, q, neg, width);
-    case 3: return fixed_into<3>(p, q, neg, width);
-    case 4: return fixed_into<4>(p, q, neg, width);
-    case 5: return fixed_into<5>(p, q, neg, width);
-    case 6: return fixed_into<6>(p, q, neg, width);
-    default: return fixed_into<7>(p, q, neg, width);
-    }
+    return by_prec(prec,
+                   [&](auto pr) { return fixed_into<decltype(pr)::value>(p, q, neg, width); });
 }
 
 namespace {

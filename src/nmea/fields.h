@@ -172,12 +172,12 @@ class fields {
     template <int prec, int width> fields& f(double v)
     {
         static_assert(width > prec + 1 && width - 1 <= 9, "the digits fit 32 bits");
-        constexpr std::uint32_t fill = digits::pow10_32[width - 1];
+        constexpr std::uint64_t fill = digits::pow10[width - 1];
         std::uint64_t q;
         if (limit - t.n > width && !std::signbit(v) && digits::quick<prec>(v, q) && q < fill) {
             char* p = buf + t.n + width;
             auto u = static_cast<std::uint32_t>(q);
-            constexpr std::uint32_t scale = digits::pow10_32[prec];
+            constexpr auto scale = static_cast<std::uint32_t>(digits::pow10[prec]);
             t.x ^= digits::backwards<prec>(p, u % scale) ^ '.' ^
                    digits::backwards<width - 1 - prec>(p - prec - 1, u / scale);
             p[-prec - 1] = '.';

@@ -75,8 +75,8 @@ void time_of(double x, calendar& c)
     // a day after the date's day; either way the instant is the end of the
     // date's day: 23:59 and 60 s, which the rounding to hundredths carries
     // into 00:00:00.00 of the next day.
-    if (h >= 24.0 || day != static_cast<double>(floor_div(
-                                 static_cast<std::int64_t>(floor_of(x)), day_seconds))) {
+    if (h >= 24.0 || day != static_cast<double>(
+                                floor_div(static_cast<std::int64_t>(floor_of(x)), day_seconds))) {
         c.hour = 23;
         c.minute = 59;
         c.second = 60.0;
