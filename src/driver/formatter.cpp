@@ -44,10 +44,10 @@ bool formatter::start(outbuf& recs)
 // one of the two always sees the other.
 template <class P> void formatter::wait_for(P ready)
 {
-    for (int i = 0; i < 256; ++i) {
+    for (int i = 0; i < 40; ++i) {
         if (ready())
             return;
-        if (i >= 64)
+        if (i >= 8)
             std::this_thread::yield();
     }
     std::unique_lock<std::mutex> lock(m);
