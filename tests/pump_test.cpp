@@ -91,7 +91,7 @@ TEST(pump, input_of_exact_block_multiples)
     }
 }
 
-TEST(pump, frames_across_chunk_boundaries_and_garbage_around_them)
+TEST(pump, frames_across_read_boundaries_and_garbage_around_them)
 {
     std::vector<frames::satellite> sats;
     for (int i = 0; i < 70; ++i)
