@@ -1,4 +1,5 @@
 // The program as a user runs it: console text, exit code, files afterwards.
+#include "frames.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -166,6 +167,85 @@ TEST(cli, arguments_with_blanks_quotes_and_backslashes_arrive_exactly)
     r = run_pellucid(d.path(), {odd, "/ext", ""});
     EXPECT_EQ(r.err, banner + echo("Enable", "Enable", "Enable", "Enable", "TIMEB", "") +
                          "Input file " + odd + " open error.\n");
+}
+
+// A recording of today's receivers without a TIME log: two BESTPOS fixes
+// of 2014 (16 s), an INSPVAS at 20 Hz in short frames, and one frame of each
+// other log only /all reads.
+std::string todays_log()
+{
+    std::string s;
+    frames::header h;
+    h.week = 1815;
+    h.msec = 413059500;
+    s += frames::make(frames::bestpos{}, h);
+    frames::inspva v;
+    for (int k = 0; k < 4; ++k) {
+        h.msec += 50;
+        s += frames::make_short(v, h);
+    }
+    h.msec += 50;
+    s += frames::make(frames::bestpos{}, h) + frames::make(v, h) +
+         frames::make(frames::inspvax{}, h);
+    h.msec += 50;
+    s += frames::make(frames::bestxyz{}, h) + frames::make_psrdop2(1.5f, 0.8f, 1.2f, h);
+    for (std::uint16_t id : {1043, 971, 1335})
+        s += frames::frame(id, std::string(48, '\0'), h);
+    return s;
+}
+
+std::string table_of_all(int inspva, int inspvas, int inspvax, int bestxyz, int psrdop2,
+                         int satvis2, int heading, int heading2)
+{
+    auto n = [](int v) { return std::to_string(v) + "\n"; };
+    return "INSPVAB:    " + n(inspva) + "INSPVASB:   " + n(inspvas) + "INSPVAXB:   " + n(inspvax) +
+           "BESTXYZB:   " + n(bestxyz) + "PSRDOP2B:   " + n(psrdop2) + "SATVIS2B:   " + n(satvis2) +
+           "HEADINGB:   " + n(heading) + "HEADING2B:  " + n(heading2);
+}
+
+TEST(cli, all_reads_every_log_of_todays_receivers_and_dates_by_the_table)
+{
+    scratch d;
+    write_file(d.file("span.gps"), todays_log());
+    ran r = run_pellucid(d.path(), {"span.gps", "/all", "/gsa"});
+    EXPECT_EQ(r.code, 0);
+    std::string head = banner + echo("Enable", "Enable", "Enable", "Enable", "auto") +
+                       "GPGSA : Disable\nGPGST : Enable\nGPVTG : Enable\nGPHDT : Enable\n";
+    // Fixes at seven epochs: the INSPVA and INSPVAX of the second BESTPOS's
+    // epoch are not written again.
+    std::string tail = summary(14, 2);
+    tail.insert(tail.find("BESTPOSB"), "UTC offset from leap-second table is -16 sec\n");
+    EXPECT_EQ(r.err, head + tail + table_of_all(1, 4, 1, 1, 1, 1, 1, 1));
+    std::string out = read_file(d.file("span.nme"));
+    EXPECT_EQ(out.substr(0, 17), "$GPGGA,184403.50,"); // 18:44:19.5 GPS
+}
+
+TEST(cli, hints_name_what_a_plain_run_left_out)
+{
+    scratch d;
+    write_file(d.file("span.gps"), todays_log());
+    const std::string undated =
+        "Fixes not written for want of a UTC offset (no TIMEB): 2. Use /utc auto or /utc n.\n";
+    const std::string unread = "Frames of logs that only /all reads (INS, BESTXYZ, PSRDOP2, "
+                               "SATVIS2, HEADING): 11. Use /all.\n";
+    ran r = run_pellucid(d.path(), {"span.gps"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, banner + echo() + summary(0, 2) + undated + unread);
+    EXPECT_EQ(read_file(d.file("span.nme")), "");
+
+    // The first only while GGA or RMC is to be written and nothing dates.
+    r = run_pellucid(d.path(), {"span.gps", "/gga"});
+    EXPECT_EQ(r.err, banner + echo("Disable") + summary(0, 2) + undated + unread);
+    r = run_pellucid(d.path(), {"span.gps", "/gga", "/rmc"});
+    EXPECT_EQ(r.err, banner + echo("Disable", "Disable") + summary(0, 2) + unread);
+    r = run_pellucid(d.path(), {"span.gps", "/utc", "16"});
+    EXPECT_EQ(r.err, banner + echo("Enable", "Enable", "Enable", "Enable", "-16") + summary(4, 2) +
+                         unread);
+    r = run_pellucid(d.path(), {"span.gps", "/utc", "auto"});
+    std::string tail = summary(4, 2);
+    tail.insert(tail.find("BESTPOSB"), "UTC offset from leap-second table is -16 sec\n");
+    EXPECT_EQ(r.err, banner + echo("Enable", "Enable", "Enable", "Enable", "auto") + tail + unread);
+    EXPECT_EQ(r.code, 0);
 }
 
 } // namespace

@@ -135,3 +135,59 @@ TEST(options, same_text_folds_only_a_to_z)
 }
 
 } // namespace
+
+namespace {
+
+const std::string all_lines = "GPGSA : Enable\nGPGST : Enable\nGPVTG : Enable\nGPHDT : Enable\n";
+
+std::string utc_line(const std::vector<std::wstring>& args)
+{
+    std::string c = parse(args).console;
+    auto at = c.find("UTC   : ");
+    return c.substr(at + 8, c.find('\n', at) - at - 8);
+}
+
+TEST(options, utc_auto_and_all)
+{
+    parsed p = parse({L"/utc", L"AuTo"});
+    EXPECT_TRUE(p.ok);
+    EXPECT_EQ(p.console, "GPGGA : Enable\nGPRMC : Enable\nGPGSV : Enable\nGPZDA : Enable\n"
+                         "UTC   : auto\nExt   : nme\n");
+    EXPECT_TRUE(auto_utc(p.opt));
+    // The last /utc holds; /all implies auto unless a manual offset stands.
+    EXPECT_EQ(utc_line({L"/utc", L"auto", L"/utc", L"5"}), "-5 sec");
+    EXPECT_EQ(utc_line({L"/utc", L"5", L"/utc", L"auto"}), "auto");
+    EXPECT_EQ(utc_line({L"/utc", L"5", L"/all"}), "-5 sec");
+    EXPECT_EQ(utc_line({L"/all", L"/utc", L"5"}), "-5 sec");
+    EXPECT_EQ(utc_line({L"/all"}), "auto");
+    EXPECT_EQ(utc_line({L"/all", L"/utc", L"5", L"/utc", L"auto"}), "auto");
+    // Only the word itself.
+    for (const wchar_t* bad : {L"autox", L" auto", L"aut", L"auto "}) {
+        parsed q = parse({L"/utc", bad});
+        EXPECT_FALSE(q.ok);
+        EXPECT_EQ(q.console.substr(0, q.console.find('\n')),
+                  "/utc " + std::string(bad, bad + wcslen(bad)) + " is invalid argument");
+    }
+}
+
+TEST(options, all_adds_four_echo_lines_and_four_switches)
+{
+    parsed p = parse({L"/ALL", L"/gst", L"/Hdt"});
+    EXPECT_TRUE(p.ok);
+    EXPECT_EQ(p.console, "GPGGA : Enable\nGPRMC : Enable\nGPGSV : Enable\nGPZDA : Enable\n"
+                         "UTC   : auto\nExt   : nme\n"
+                         "GPGSA : Enable\nGPGST : Disable\nGPVTG : Enable\nGPHDT : Disable\n");
+    // The switches are taken without /all, which alone shows its lines.
+    parsed q = parse({L"/gsa", L"/vtg"});
+    EXPECT_TRUE(q.ok);
+    EXPECT_EQ(q.console, defaults);
+    EXPECT_EQ(q.opt.gsa + q.opt.vtg + q.opt.gst + q.opt.hdt, 2);
+    // After a fault, what was parsed before it.
+    EXPECT_EQ(parse({L"/all", L"/x"}).console,
+              "/x is invalid option\nGPGGA : Enable\nGPRMC : Enable\nGPGSV : Enable\n"
+              "GPZDA : Enable\nUTC   : auto\nExt   : nme\n" +
+                  all_lines);
+    EXPECT_EQ(parse({L"/x", L"/all"}).console, "/x is invalid option\n" + defaults);
+}
+
+} // namespace

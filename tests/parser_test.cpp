@@ -62,21 +62,54 @@ TEST(crc, fast_code_agrees_with_the_tables)
 
 TEST(sync, found_wherever_it_starts_and_only_whole)
 {
-    // Every place of the sync word in buffers of every length up to 70,
-    // among bytes that are each one of the sync bytes.
+    // Every place of either sync word in buffers of every length up to 70,
+    // among bytes that are each one of the sync bytes: the long word needs
+    // its four bytes at hand, the short one its three.
     std::mt19937 rng(11);
-    const std::uint8_t parts[] = {0xAA, 0x44, 0x12, 0x1C};
+    const std::uint8_t parts[] = {0xAA, 0x44, 0x12, 0x1C, 0x13};
     for (int n = 0; n <= 70; ++n)
-        for (int trial = 0; trial < 200; ++trial) {
+        for (int trial = 0; trial < 300; ++trial) {
             std::vector<std::uint8_t> b(static_cast<std::size_t>(n));
             for (auto& x : b)
-                x = parts[rng() % 4];
+                x = parts[rng() % (trial % 3 == 0 ? 4 : 5)];
             int want = -1;
-            for (int i = 0; i + 4 <= n && want < 0; ++i)
-                if (b[i] == 0xAA && b[i + 1] == 0x44 && b[i + 2] == 0x12 && b[i + 3] == 0x1C)
+            for (int i = 0; i + 3 <= n && want < 0; ++i)
+                if (b[i] == 0xAA && b[i + 1] == 0x44 &&
+                    (b[i + 2] == 0x13 || (i + 4 <= n && b[i + 2] == 0x12 && b[i + 3] == 0x1C)))
                     want = i;
             ASSERT_EQ(find_sync(b.data(), n), want) << n;
         }
+}
+
+TEST(short_frames, any_body_length_is_answered_on_its_last_byte)
+{
+    for (int len : {0, 1, 72, 254, 255}) {
+        std::string f = frames::short_frame(508, std::string(static_cast<std::size_t>(len), 'b'));
+        ASSERT_EQ(f.size(), static_cast<std::size_t>(len + 16));
+        oem4 p;
+        expect_answers(feed_all(p, f), 1);
+        EXPECT_EQ(p.framelen, len + 16);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(p.fbuf), f.size()), f);
+        auto* b = reinterpret_cast<const std::uint8_t*>(f.data());
+        EXPECT_EQ(frame_at(b, len + 16), len + 16);
+        EXPECT_EQ(frame_at(b, len + 15), 0);
+        EXPECT_EQ(frame_at(b, 3), 0);
+        EXPECT_EQ(frame_at(b, 4), 0);
+    }
+}
+
+TEST(short_frames, a_bad_crc_asks_for_all_but_the_first_byte)
+{
+    std::string f = frames::short_frame(508, std::string(88, 'b'), {}, false);
+    oem4 p;
+    expect_answers(feed_all(p, f), -103);
+    EXPECT_EQ(p.fill, 0);
+    EXPECT_EQ(frame_at(reinterpret_cast<const std::uint8_t*>(f.data()), 104), -1);
+    // A long header's CRC taken over a short frame's bytes, or the other
+    // way round, does not pass: the third sync byte is in both.
+    std::string l = frames::frame(508, std::string(88, 'b'));
+    l[2] = 0x13;
+    EXPECT_EQ(frame_at(reinterpret_cast<const std::uint8_t*>(l.data()), 120), -1);
 }
 
 TEST(parser, hunts_past_everything_but_the_first_sync_byte)
@@ -96,7 +129,7 @@ TEST(parser, rejects_bad_sync_and_header_length_asking_for_all_but_the_first_byt
         std::string bytes;
         int answer;
     } rows[] = {
-        {"\xAA\xAA", -1},         {"\xAA\x45", -1},         {"\xAA\x44\x13", -2},
+        {"\xAA\xAA", -1},         {"\xAA\x45", -1},         {"\xAA\x44\x14", -2},
         {"\xAA\x44\x12\x1B", -3}, {"\xAA\x44\x12\x1D", -3},
     };
     for (const row& r : rows) {

@@ -11,45 +11,10 @@ namespace {
 
 using frames::header;
 
-// A resynchronising scan written independently of the pump: at each offset,
-// a frame is there when sync, header length, total length (below 4096, or
-// up to 20524 for SATVIS and 20528 for TRACKSTAT) and CRC all hold; a good
-// frame is skipped whole, anything else advances one byte.
-counts scan(const std::string& s)
-{
-    counts c;
-    auto* b = reinterpret_cast<const std::uint8_t*>(s.data());
-    std::size_t n = s.size(), i = 0;
-    while (i < n) {
-        if (i + 10 <= n && b[i] == 0xAA && b[i + 1] == 0x44 && b[i + 2] == 0x12 && b[i + 3] == 28) {
-            std::size_t len = (b[i + 8] | b[i + 9] << 8) + 32u;
-            unsigned id = b[i + 4] | b[i + 5] << 8;
-            std::size_t limit = id == 48 ? 20525 : id == 83 ? 20529 : 4096;
-            if (len < limit && i + len <= n) {
-                std::uint32_t stored = b[i + len - 4] | b[i + len - 3] << 8 | b[i + len - 2] << 16 |
-                                       std::uint32_t(b[i + len - 1]) << 24;
-                if (crc32(b + i, static_cast<int>(len - 4)) == stored) {
-                    switch (b[i + 4] | b[i + 5] << 8) {
-                    case 42: ++c.bestpos; break;
-                    case 99: ++c.bestvel; break;
-                    case 48: ++c.satvis; break;
-                    case 83: ++c.trackstat; break;
-                    case 101: ++c.time; break;
-                    case 174: ++c.psrdop; break;
-                    }
-                    i += len;
-                    continue;
-                }
-            }
-        }
-        ++i;
-    }
-    return c;
-}
-
-counts pump_counts(const std::string& bytes)
+counts pump_counts(const std::string& bytes, bool all = false)
 {
     pumping p;
+    p.job.opt.all = all;
     p.run(bytes);
     return counts_of(p.store());
 }
@@ -184,47 +149,59 @@ TEST(pump, truncated_last_frame_is_dropped_but_frames_inside_it_are_found)
     EXPECT_EQ(pump_counts(claim + claim).bestpos, 2);
 }
 
-// A stream of everything a damaged recording holds: good frames (some of
-// SATVIS and TRACKSTAT beyond 4 KB), frames with bad CRCs, cut frames,
-// lone sync words, good frames inside rejected candidates, text-mode damage.
+// A stream of everything a damaged recording holds: good frames of both
+// headers (some SATVIS and TRACKSTAT beyond 4 KB), frames with bad CRCs, cut
+// frames, lone sync words, good frames inside rejected candidates and inside
+// good short frames, text-mode damage.
 std::string damaged_stream(unsigned seed, std::size_t size)
 {
-    const std::uint16_t ids[] = {42, 48, 83, 99, 101, 174, 43, 7, 1163};
+    const std::uint16_t ids[] = {42, 48, 83, 99, 101, 174, 43, 7, 1163, 508, 1465, 241};
+    constexpr int nids = sizeof ids / sizeof ids[0];
     std::mt19937 rng(seed);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     auto junk = [&](int n) {
         std::string j;
         for (int i = 0; i < n; ++i) {
-            int r = pick(10);
-            j += r == 0 ? '\xAA' : r == 1 ? '\x44' : static_cast<char>(rng());
+            int r = pick(12);
+            j += r == 0 ? '\xAA' : r == 1 ? '\x44' : r == 2 ? '\x13' : static_cast<char>(rng());
         }
         return j;
     };
-    auto good = [&] {
-        std::uint16_t id = ids[pick(9)];
+    auto good_long = [&] {
+        std::uint16_t id = ids[pick(nids)];
         int len = pick(4) == 0 ? pick(4064) : pick(200);
         if ((id == 48 || id == 83) && pick(8) == 0)
             len = 4000 + pick(16700); // beyond other logs' limit, up to past the slot's
         return frames::frame(id, junk(len));
     };
+    auto good_short = [&](bool ok = true) {
+        return frames::short_frame(ids[pick(nids)], junk(pick(256)), {}, ok);
+    };
+    auto good = [&] { return pick(3) == 0 ? good_short() : good_long(); };
     std::string s;
     while (s.size() < size) {
-        switch (pick(8)) {
+        switch (pick(10)) {
         case 0: s += junk(pick(300)); break;
-        case 1: s += frames::frame(ids[pick(9)], junk(pick(300)), {}, false); break;
+        case 1: s += frames::frame(ids[pick(nids)], junk(pick(300)), {}, false); break;
         case 2: {
             std::string f = good();
             s += f.substr(0, static_cast<std::size_t>(pick(static_cast<int>(f.size()))));
             break;
         }
-        case 3: s += "\xAA\x44\x12\x1C" + junk(pick(12)); break;
+        case 3: s += (pick(2) ? "\xAA\x44\x12\x1C" : "\xAA\x44\x13") + junk(pick(12)); break;
         case 4: s += rejected_candidate(100 + pick(3960), good()).substr(0, 4000); break;
         case 5: { // text-mode damage: a LF inside a frame becomes CR LF
             std::string f = good() + "\n";
-            auto at = f.find('\n', 28);
-            if (at + 1 < f.size())
+            auto at = f.find('\n', 12);
+            if (at != std::string::npos && at + 1 < f.size())
                 f.insert(at, "\r");
             s += f;
+            break;
+        }
+        case 6: s += good_short(pick(2) == 0); break;
+        case 7: { // a good short frame around a good long one
+            std::string inner = frames::frame(ids[pick(nids)], junk(pick(200)));
+            s += frames::short_frame(ids[pick(nids)], junk(pick(20)) + inner.substr(0, 230));
             break;
         }
         default: s += good(); break;
@@ -237,7 +214,8 @@ TEST(pump, counts_match_an_independent_scan_of_random_damaged_streams)
 {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         std::string s = damaged_stream(seed, 150000);
-        EXPECT_EQ(pump_counts(s), scan(s)) << "seed " << seed;
+        EXPECT_EQ(pump_counts(s), scan_counts(s)) << "seed " << seed;
+        EXPECT_EQ(pump_counts(s, true), scan_counts(s, true)) << "seed " << seed;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "input/oem4.h"
 
 #include <ostream>
+#include <tuple>
 
 namespace {
 
@@ -89,6 +90,20 @@ std::vector<std::string> frames_fed(const std::string& bytes)
     }
 }
 
+namespace {
+auto tied(const counts& c)
+{
+    return std::tie(c.bestpos, c.bestvel, c.satvis, c.trackstat, c.time, c.psrdop, c.inspva,
+                    c.inspvas, c.inspvax, c.bestxyz, c.psrdop2, c.satvis2, c.heading, c.heading2,
+                    c.allonly);
+}
+} // namespace
+
+bool counts::operator==(const counts& o) const
+{
+    return tied(*this) == tied(o);
+}
+
 counts counts_of(const logstore& s)
 {
     counts c;
@@ -98,11 +113,84 @@ counts counts_of(const logstore& s)
     c.trackstat = s.ntrackstat;
     c.time = s.ntime;
     c.psrdop = s.npsrdop;
+    c.inspva = s.ninspva;
+    c.inspvas = s.ninspvas;
+    c.inspvax = s.ninspvax;
+    c.bestxyz = s.nbestxyz;
+    c.psrdop2 = s.npsrdop2;
+    c.satvis2 = s.nsatvis2;
+    c.heading = s.nheading;
+    c.heading2 = s.nheading2;
+    c.allonly = s.nallonly;
     return c;
 }
 
 std::ostream& operator<<(std::ostream& os, const counts& c)
 {
-    return os << "{" << c.bestpos << "," << c.bestvel << "," << c.satvis << "," << c.trackstat
-              << "," << c.time << "," << c.psrdop << "}";
+    os << "{";
+    std::apply([&](const auto&... v) { ((os << v << ","), ...); }, tied(c));
+    return os << "}";
+}
+
+std::vector<std::string> scan_frames(const std::string& s)
+{
+    std::vector<std::string> found;
+    auto* b = reinterpret_cast<const std::uint8_t*>(s.data());
+    std::size_t n = s.size(), i = 0;
+    auto u16 = [&](std::size_t at) { return unsigned(b[at] | b[at + 1] << 8); };
+    while (i < n) {
+        std::size_t len = 0;
+        if (i + 10 <= n && b[i] == 0xAA && b[i + 1] == 0x44 && b[i + 2] == 0x12 && b[i + 3] == 28) {
+            len = u16(i + 8) + 32u;
+            unsigned id = u16(i + 4);
+            std::size_t limit = id == 48 ? 20525 : id == 83 ? 20529 : 4096;
+            if (len >= limit)
+                len = 0;
+        } else if (i + 4 <= n && b[i] == 0xAA && b[i + 1] == 0x44 && b[i + 2] == 0x13) {
+            len = b[i + 3] + 16u;
+        }
+        if (len == 0 || i + len > n) {
+            ++i;
+            continue;
+        }
+        std::uint32_t stored = b[i + len - 4] | b[i + len - 3] << 8 | b[i + len - 2] << 16 |
+                               std::uint32_t(b[i + len - 1]) << 24;
+        if (crc32_table(b + i, len - 4) != stored) {
+            ++i;
+            continue;
+        }
+        found.push_back(s.substr(i, len));
+        i += len;
+    }
+    return found;
+}
+
+counts scan_counts(const std::string& s, bool all)
+{
+    counts c;
+    int* mine[] = {&c.inspva,  &c.inspvas, &c.inspvax, &c.bestxyz,
+                   &c.psrdop2, &c.satvis2, &c.heading, &c.heading2};
+    const unsigned ids[] = {507, 508, 1465, 241, 1163, 1043, 971, 1335};
+    for (const std::string& f : scan_frames(s)) {
+        auto id = static_cast<unsigned>(static_cast<std::uint8_t>(f[4]) |
+                                        static_cast<std::uint8_t>(f[5]) << 8);
+        bool shortf = f[2] == 0x13;
+        int* counter = nullptr;
+        for (int k = 0; k < 8; ++k)
+            if (id == ids[k]) {
+                ++c.allonly;
+                counter = all ? mine[k] : nullptr;
+            }
+        switch (id) {
+        case 42: counter = &c.bestpos; break;
+        case 99: counter = &c.bestvel; break;
+        case 48: counter = &c.satvis; break;
+        case 83: counter = &c.trackstat; break;
+        case 101: counter = &c.time; break;
+        case 174: counter = &c.psrdop; break;
+        }
+        if (counter && (all || !shortf))
+            ++*counter;
+    }
+    return c;
 }

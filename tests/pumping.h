@@ -29,15 +29,26 @@ std::vector<std::string> frames_pumped(const std::string& bytes,
 // candidate that the end of the input cuts off.
 std::vector<std::string> frames_fed(const std::string& bytes);
 
-// Counts of the six logs, in summary order: BESTPOS, BESTVEL, SATVIS,
-// TRACKSTAT, TIME, PSRDOP.
+// Counts of the logs the store keeps, in summary order: BESTPOS, BESTVEL,
+// SATVIS, TRACKSTAT, TIME, PSRDOP, then those read with /all; and the good
+// frames of the logs only /all reads, whatever the options.
 struct counts {
     int bestpos = 0, bestvel = 0, satvis = 0, trackstat = 0, time = 0, psrdop = 0;
-    bool operator==(const counts& o) const
-    {
-        return bestpos == o.bestpos && bestvel == o.bestvel && satvis == o.satvis &&
-               trackstat == o.trackstat && time == o.time && psrdop == o.psrdop;
-    }
+    int inspva = 0, inspvas = 0, inspvax = 0, bestxyz = 0, psrdop2 = 0, satvis2 = 0, heading = 0,
+        heading2 = 0;
+    int allonly = 0;
+    bool operator==(const counts& o) const;
 };
 counts counts_of(const logstore& s);
 std::ostream& operator<<(std::ostream& os, const counts& c);
+
+// The same counts from a resynchronising scan written independently of the
+// pump: at each offset a frame is there when its sync (long or short),
+// header length, total length (long frames below 4096 bytes, or up to 20524
+// for SATVIS and 20528 for TRACKSTAT) and CRC all hold; a good frame is
+// skipped whole, anything else advances one byte. Without all, short
+// frames and the logs only /all reads are not counted as stored.
+counts scan_counts(const std::string& bytes, bool all = false);
+
+// The good frames of that scan, whole, in order.
+std::vector<std::string> scan_frames(const std::string& bytes);

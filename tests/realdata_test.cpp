@@ -1,10 +1,14 @@
 // Recordings from real receivers, when the folder of them is at hand: the
 // summary must count exactly the good frames of each log that an
 // independent count found. Skipped where the recordings are absent.
+#include "input/le.h"
+#include "nmea/ecef.h"
+#include "pumping.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -48,6 +52,11 @@ TEST(real_logs, summary_reproduces_the_inventory_counts)
         fs::copy_file(e.path(), fs_path(d.file(name)));
         ran r = run_pellucid(d.path(), {name, "/gga", "/rmc", "/gsv", "/zda", "/utc", "18"});
         std::string tail = summary(0, c[0], c[1], c[2], c[3], c[4], c[5]);
+        int unread = scan_counts(read_file(utf8_name(e.path()))).allonly;
+        if (unread > 0)
+            tail +=
+                "Frames of logs that only /all reads (INS, BESTXYZ, PSRDOP2, SATVIS2, HEADING): " +
+                std::to_string(unread) + ". Use /all.\n";
         EXPECT_EQ(r.err, banner + echo("Disable", "Disable", "Disable", "Disable", "-18") + tail)
             << name;
     }
@@ -165,6 +174,108 @@ TEST(real_logs, ins_and_ppp_solutions_carry_their_fix_quality)
         }
         EXPECT_EQ(fixes, r.fixes) << r.file;
     }
+}
+
+// With /all, every computed position of a recording (a position log whose
+// status says it is a solution) at a new epoch becomes exactly one GGA,
+// dated without a TIME log by the leap seconds of the recording's date.
+TEST(real_logs, with_all_every_computed_position_is_one_dated_gga)
+{
+    if (!fs::is_directory(folder))
+        GTEST_SKIP() << "no recordings at " << folder;
+    // GPS - UTC when each receiver recorded (from the recordings' dates).
+    const std::pair<const char*, int> eras[] = {{"gavlab__test", 16}, {"gavlab__", 15},
+                                                {"rtklib__", 15},     {"spandriver__", 16},
+                                                {"oem7drv__", 18},    {"swri__", 18}};
+    int files = 0, fixes = 0;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        std::string name = utf8_name(e.path().filename());
+        if (name == "README.md" || !e.is_regular_file())
+            continue;
+        // The fixes, found by an independent scan: solution status 0 for
+        // BESTPOS and BESTXYZ, INS status 2, 3, 6 or 7 for the INS logs,
+        // each at a GPS time later than the last one kept (or earlier by a
+        // second or more).
+        std::vector<std::int64_t> want;
+        for (const std::string& f : scan_frames(read_file(utf8_name(e.path())))) {
+            auto* b = reinterpret_cast<const std::uint8_t*>(f.data());
+            bool shortf = b[2] == 0x13;
+            std::size_t head = shortf ? 12 : 28, len = f.size() - head - 4;
+            const std::uint8_t* body = b + head;
+            unsigned id = ld_u16(b + 4);
+            std::int64_t week = shortf ? ld_u16(b + 6) : ld_u16(b + 14);
+            std::int64_t t = week * 604800000 + (shortf ? ld_u32(b + 8) : ld_u32(b + 16));
+            std::uint32_t ins = 0;
+            bool fix = false;
+            if (id == 42 || id == 241)
+                fix = len >= (id == 42 ? 66u : 106u) && ld_u32(body) == 0;
+            else if (id == 507 || id == 508)
+                fix = len >= 88 && ((ins = ld_u32(body + 84)), true);
+            else if (id == 1465)
+                fix = len >= 96 && ((ins = ld_u32(body)), true);
+            if (id == 507 || id == 508 || id == 1465)
+                fix = fix && (ins == 2 || ins == 3 || ins == 6 || ins == 7);
+            if (fix && (want.empty() || t > want.back() || t <= want.back() - 1000))
+                want.push_back(t);
+        }
+        if (want.empty())
+            continue;
+        ++files;
+        int leap = -1;
+        for (const auto& era : eras)
+            if (leap < 0 && name.rfind(era.first, 0) == 0)
+                leap = era.second;
+        scratch d;
+        fs::copy_file(e.path(), fs_path(d.file("in.gps")));
+        ran r = run_pellucid(
+            d.path(), {"in.gps", "/all", "/rmc", "/gsv", "/zda", "/gsa", "/gst", "/vtg", "/hdt"});
+        EXPECT_EQ(r.code, 0) << name;
+        std::istringstream out(read_file(d.file("in.nme")));
+        std::size_t k = 0;
+        for (std::string line; std::getline(out, line); ++k) {
+            std::vector<std::string> f = split_fields(line);
+            ASSERT_EQ(f[0], "$GPGGA") << name;
+            ASSERT_LT(k, want.size()) << name << ": more GGA than fixes";
+            if (leap < 0)
+                continue; // a compilation of many dates
+            std::int64_t ms = ((want[k] - leap * 1000) % 86400000 + 86400000) % 86400000;
+            char hms[16];
+            std::snprintf(hms, sizeof hms, "%02d%02d%02d.%02d", static_cast<int>(ms / 3600000),
+                          static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60),
+                          static_cast<int>(ms % 1000 / 10));
+            EXPECT_EQ(f[1], hms) << name << ": fix " << k;
+        }
+        EXPECT_EQ(k, want.size()) << name;
+        fixes += static_cast<int>(want.size());
+    }
+    EXPECT_GE(files, 20);
+    EXPECT_GE(fixes, 9000);
+}
+
+// A receiver that logs BESTPOS and BESTXYZ of each epoch: the Earth-centred
+// position, converted, is the same point as the geodetic one (whose height
+// is above sea level: the undulation gives the ellipsoid's).
+TEST(real_logs, bestxyz_converts_to_the_bestpos_of_its_epoch)
+{
+    const std::string file = folder + "/spandriver__propak6-basic-fix.pcap.tcp3001.gps";
+    if (!fs::exists(fs_path(file)))
+        GTEST_SKIP() << "no recording " << file;
+    std::map<std::uint32_t, std::vector<double>> pos;
+    int pairs = 0;
+    for (const std::string& f : scan_frames(read_file(file))) {
+        auto* b = reinterpret_cast<const std::uint8_t*>(f.data());
+        std::uint32_t ms = ld_u32(b + 16);
+        if (ld_u16(b + 4) == 42)
+            pos[ms] = {ld_f64(b + 36), ld_f64(b + 44), ld_f64(b + 52) + ld_f32(b + 60)};
+        if (ld_u16(b + 4) != 241 || !pos.count(ms))
+            continue;
+        geodetic g = ecef_to_geodetic(ld_f64(b + 36), ld_f64(b + 44), ld_f64(b + 52));
+        EXPECT_NEAR(g.lat, pos[ms][0], 1e-7) << ms; // 1 cm
+        EXPECT_NEAR(g.lon, pos[ms][1], 1e-7) << ms;
+        EXPECT_NEAR(g.height, pos[ms][2], 0.01) << ms;
+        ++pairs;
+    }
+    EXPECT_EQ(pairs, 1988);
 }
 
 } // namespace

@@ -225,7 +225,8 @@ const char* const banner = "Pellucid version 1.0\n";
 std::string echo(const char* gga, const char* rmc, const char* gsv, const char* zda,
                  const std::string& utc, const std::string& ext)
 {
-    std::string utcline = utc == "TIMEB" ? "UTC   : TIMEB\n" : "UTC   : " + utc + " sec\n";
+    std::string utcline =
+        utc == "TIMEB" || utc == "auto" ? "UTC   : " + utc + "\n" : "UTC   : " + utc + " sec\n";
     return std::string("GPGGA : ") + gga + "\n" + "GPRMC : " + rmc + "\n" + "GPGSV : " + gsv +
            "\n" + "GPZDA : " + zda + "\n" + utcline + "Ext   : " + ext + "\n";
 }
@@ -244,7 +245,14 @@ const char* const usage = "USAGE: Pellucid NovatelBinaryFile.log [options]\n"
                           " $GPZDA: TIMEB\n"
                           "(*1) if you use /utc option, TIMEB is unnecessary.\n"
                           "(*2) if no BESTVELB, speed and direction fields will be NULL.\n"
-                          "(*3) if no PSRDOPB, DOP field will be NULL.\n";
+                          "(*3) if no PSRDOPB, DOP field will be NULL.\n"
+                          "Extensions:\n"
+                          "         /all       Also read INSPVA(S/X), BESTXYZ, PSRDOP2, SATVIS2, "
+                          "HEADING(2)\n"
+                          "                    and write $GPGSA, $GPGST, $GPVTG, $GPHDT\n"
+                          "         /utc auto  UTC offset from the leap-second table until TIMEB "
+                          "gives it\n"
+                          "         /gsa /gst /vtg /hdt  Disable a sentence that /all adds\n";
 
 std::string summary(int lines, int bestpos, int bestvel, int satvis, int trackstat, int time,
                     int psrdop)

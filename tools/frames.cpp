@@ -124,4 +124,70 @@ std::string make_psrdop(float hdop, const header& h, int nprn)
     return frame(174, b.bytes, h);
 }
 
+std::string short_frame(std::uint16_t id, const std::string& b, const header& h, bool good_crc)
+{
+    body f;
+    f.u8(0xAA).u8(0x44).u8(0x13).u8(static_cast<std::uint8_t>(b.size()));
+    f.u16(id).u16(h.week).u32(h.msec);
+    f.bytes += b;
+    auto crc = crc32(reinterpret_cast<const std::uint8_t*>(f.bytes.data()), f.bytes.size());
+    f.u32(good_crc ? crc : crc ^ 0x5A000000u);
+    return f.bytes;
+}
+
+std::string body_of(const std::string& f)
+{
+    std::size_t head = f[2] == '\x13' ? 12 : 28;
+    return f.substr(head, f.size() - head - 4);
+}
+
+namespace {
+std::string inspva_body(const inspva& v, std::uint16_t week, std::uint32_t msec)
+{
+    body b;
+    b.u32(week).f64(msec / 1000.0).f64(v.lat).f64(v.lon).f64(v.height);
+    b.f64(v.vnorth).f64(v.veast).f64(v.vup).f64(v.roll).f64(v.pitch).f64(v.azimuth).u32(v.status);
+    return b.bytes;
+}
+} // namespace
+
+std::string make(const inspva& v, const header& h, std::uint16_t id)
+{
+    return frame(id, inspva_body(v, h.week, h.msec), h);
+}
+
+std::string make_short(const inspva& v, const header& h, std::uint16_t id)
+{
+    return short_frame(id, inspva_body(v, h.week, h.msec), h);
+}
+
+std::string make(const inspvax& v, const header& h)
+{
+    body b;
+    b.u32(v.status).u32(v.postype).f64(v.lat).f64(v.lon).f64(v.height).f32(v.undulation);
+    b.f64(v.vnorth).f64(v.veast).f64(v.vup).f64(v.roll).f64(v.pitch).f64(v.azimuth);
+    b.f32(v.sdlat).f32(v.sdlon).f32(v.sdheight);
+    b.f32(0.01f).f32(0.01f).f32(0.02f).f32(0.1f).f32(0.1f).f32(0.3f); // velocity, attitude
+    b.u32(0).u16(0);                                                  // extended status, age
+    return frame(1465, b.bytes, h);
+}
+
+std::string make(const bestxyz& v, const header& h)
+{
+    body b;
+    b.u32(v.solstat).u32(v.postype).f64(v.x).f64(v.y).f64(v.z).f32(1.2f).f32(1.1f).f32(2.5f);
+    b.u32(0).u32(8).f64(0.01).f64(-0.02).f64(0.005).f32(0.03f).f32(0.03f).f32(0.05f); // velocity
+    b.bytes += std::string("\0\0\0\0", 4); // base station id
+    b.f32(0.05f).f32(0).f32(0);            // latency, differential and solution age
+    b.u8(v.svs).u8(v.svused).u8(v.svused).u8(v.svused).u8(0).u8(0).u8(0).u8(0x03);
+    return frame(241, b.bytes, h);
+}
+
+std::string make_psrdop2(float pdop, float hdop, float vdop, const header& h)
+{
+    body b;
+    b.f32(pdop * 1.1f).f32(pdop).f32(hdop).f32(vdop).u32(1).u32(0).f32(0.9f);
+    return frame(1163, b.bytes, h);
+}
+
 } // namespace frames

@@ -88,4 +88,46 @@ std::string make(const time& v, const header& h = {});
 
 std::string make_psrdop(float hdop, const header& h = {}, int nprn = 8);
 
+// A frame with the short header (sync AA 44 13, one byte of body length,
+// id, week, milliseconds): the body must be at most 255 bytes.
+std::string short_frame(std::uint16_t id, const std::string& body, const header& h = {},
+                        bool good_crc = true);
+
+// The body of a whole frame of either header.
+std::string body_of(const std::string& frame);
+
+// INSPVA (507) and INSPVAS (508, which receivers send with the short header).
+struct inspva {
+    double lat = 0, lon = 0, height = 0; // height above the ellipsoid
+    double vnorth = 0, veast = 0, vup = 0;
+    double roll = 0, pitch = 0, azimuth = 0;
+    std::uint32_t status = 3; // INS_SOLUTION_GOOD
+};
+std::string make(const inspva& v, const header& h = {}, std::uint16_t id = 507);
+std::string make_short(const inspva& v, const header& h = {}, std::uint16_t id = 508);
+
+// INSPVAX (1465).
+struct inspvax {
+    std::uint32_t status = 3;
+    std::uint32_t postype = 56;          // INS_RTKFIXED
+    double lat = 0, lon = 0, height = 0; // height above sea level
+    float undulation = 0;
+    double vnorth = 0, veast = 0, vup = 0;
+    double roll = 0, pitch = 0, azimuth = 0;
+    float sdlat = 0.02f, sdlon = 0.03f, sdheight = 0.05f;
+};
+std::string make(const inspvax& v, const header& h = {});
+
+// BESTXYZ (241): Earth-centred position.
+struct bestxyz {
+    std::uint32_t solstat = 0;
+    std::uint32_t postype = 16;
+    double x = 0, y = 0, z = 0;
+    std::uint8_t svs = 10, svused = 8;
+};
+std::string make(const bestxyz& v, const header& h = {});
+
+// PSRDOP2 (1163), with one system's TDOP.
+std::string make_psrdop2(float pdop, float hdop, float vdop, const header& h = {});
+
 } // namespace frames

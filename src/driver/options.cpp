@@ -28,9 +28,17 @@ void echo(const convopt& opt)
     say(L"GPZDA : %s\n", able(opt.zda));
     if (opt.utcsec > 0)
         say(L"UTC   : %d sec\n", -opt.utcsec);
+    else if (auto_utc(opt))
+        say(L"UTC   : auto\n");
     else
         say(L"UTC   : TIMEB\n");
     say(L"Ext   : %s\n", opt.outext);
+    if (opt.all) {
+        say(L"GPGSA : %s\n", able(opt.gsa));
+        say(L"GPGST : %s\n", able(opt.gst));
+        say(L"GPVTG : %s\n", able(opt.vtg));
+        say(L"GPHDT : %s\n", able(opt.hdt));
+    }
 }
 
 // Walks the options; answers false at the first one it cannot accept.
@@ -58,12 +66,29 @@ bool walk(convopt& opt, int argc, wchar_t** argv)
                 say(L"/utc needs argument\n");
                 return false;
             }
-            std::int32_t n = read_i32(argv[++j]);
-            if (n <= 0) {
-                say(L"/utc %s is invalid argument\n", argv[j]);
-                return false;
+            const wchar_t* v = argv[++j];
+            if (same_text(v, L"auto")) {
+                opt.utcauto = 1;
+                opt.utcsec = 0;
+            } else {
+                std::int32_t n = read_i32(v);
+                if (n <= 0) {
+                    say(L"/utc %s is invalid argument\n", v);
+                    return false;
+                }
+                opt.utcsec = n;
+                opt.utcauto = 0;
             }
-            opt.utcsec = n;
+        } else if (same_text(a, L"/all")) {
+            opt.all = 1;
+        } else if (same_text(a, L"/gsa")) {
+            opt.gsa = 0;
+        } else if (same_text(a, L"/gst")) {
+            opt.gst = 0;
+        } else if (same_text(a, L"/vtg")) {
+            opt.vtg = 0;
+        } else if (same_text(a, L"/hdt")) {
+            opt.hdt = 0;
         } else {
             say(L"%s is invalid option\n", a);
             return false;
@@ -103,11 +128,18 @@ std::int32_t read_i32(const wchar_t* s)
     return static_cast<std::int32_t>(v);
 }
 
+bool auto_utc(const convopt& opt)
+{
+    return opt.utcsec <= 0 && (opt.utcauto || opt.all);
+}
+
 bool parse_options(convopt& opt, int argc, wchar_t** argv)
 {
     opt.gga = opt.rmc = opt.gsv = opt.zda = 1;
     opt.utcsec = 0;
     opt.outext = L"nme";
+    opt.all = opt.utcauto = 0;
+    opt.gsa = opt.gst = opt.vtg = opt.hdt = 1;
     bool ok = walk(opt, argc, argv);
     echo(opt);
     return ok;

@@ -29,6 +29,48 @@ void usage()
     say(L"(*1) if you use /utc option, TIMEB is unnecessary.\n");
     say(L"(*2) if no BESTVELB, speed and direction fields will be NULL.\n");
     say(L"(*3) if no PSRDOPB, DOP field will be NULL.\n");
+    say(L"Extensions:\n");
+    say(L"         /all       Also read INSPVA(S/X), BESTXYZ, PSRDOP2, SATVIS2, HEADING(2)\n");
+    say(L"                    and write $GPGSA, $GPGST, $GPVTG, $GPHDT\n");
+    say(L"         /utc auto  UTC offset from the leap-second table until TIMEB gives it\n");
+    say(L"         /gsa /gst /vtg /hdt  Disable a sentence that /all adds\n");
+}
+
+// The summary after a run without a read or write error.
+void summary(const convopt& opt, const session& job)
+{
+    const nmeastate& s = *job.state;
+    const logstore& st = *job.store;
+    say(L"OUTPUT:     %d lines\n", job.sentences);
+    if (opt.utcsec <= 0 && s.hasutcoffset)
+        say(L"UTC offset from TIMEB is %d sec\n", to_i32(s.utcoffset));
+    if (s.hastable)
+        say(L"UTC offset from leap-second table is %d sec\n", s.tableoffset);
+    say(L"BESTPOSB:   %d\n", st.nbestpos);
+    say(L"BESTVELB:   %d\n", st.nbestvel);
+    say(L"SATVISB:    %d\n", st.nsatvis);
+    say(L"TRACKSTATB: %d\n", st.ntrackstat);
+    say(L"TIMEB:      %d\n", st.ntime);
+    say(L"PSRDOPB:    %d\n", st.npsrdop);
+    if (opt.all) {
+        say(L"INSPVAB:    %d\n", st.ninspva);
+        say(L"INSPVASB:   %d\n", st.ninspvas);
+        say(L"INSPVAXB:   %d\n", st.ninspvax);
+        say(L"BESTXYZB:   %d\n", st.nbestxyz);
+        say(L"PSRDOP2B:   %d\n", st.npsrdop2);
+        say(L"SATVIS2B:   %d\n", st.nsatvis2);
+        say(L"HEADINGB:   %d\n", st.nheading);
+        say(L"HEADING2B:  %d\n", st.nheading2);
+    }
+    // What a user without the new options may be missing.
+    if (!opt.all && !opt.utcauto && (opt.gga || opt.rmc) && s.undated > 0)
+        say(L"Fixes not written for want of a UTC offset (no TIMEB): %d. Use /utc auto or /utc "
+            L"n.\n",
+            s.undated);
+    if (!opt.all && st.nallonly > 0)
+        say(L"Frames of logs that only /all reads (INS, BESTXYZ, PSRDOP2, SATVIS2, HEADING): %d. "
+            L"Use /all.\n",
+            st.nallonly);
 }
 
 struct file_closer {
@@ -62,7 +104,7 @@ int run(int argc, wchar_t** argv)
         usage();
         return 1;
     }
-    job.opt = {opt.gga, opt.rmc, opt.gsv, opt.zda, 0};
+    job.opt = {opt.gga, opt.rmc, opt.gsv, opt.zda, 0, opt.all, auto_utc(opt)};
     if (opt.utcsec > 0)
         manual_utc(job, opt.utcsec);
 
@@ -109,16 +151,7 @@ int run(int argc, wchar_t** argv)
         return 1;
     }
 
-    say(L"OUTPUT:     %d lines\n", job.sentences);
-    if (opt.utcsec <= 0 && job.state->hasutcoffset)
-        say(L"UTC offset from TIMEB is %d sec\n", to_i32(job.state->utcoffset));
-    const logstore& st = *job.store;
-    say(L"BESTPOSB:   %d\n", st.nbestpos);
-    say(L"BESTVELB:   %d\n", st.nbestvel);
-    say(L"SATVISB:    %d\n", st.nsatvis);
-    say(L"TRACKSTATB: %d\n", st.ntrackstat);
-    say(L"TIMEB:      %d\n", st.ntime);
-    say(L"PSRDOPB:    %d\n", st.npsrdop);
+    summary(opt, job);
 
     return job.sentences > 0 ? 0 : 1;
 }

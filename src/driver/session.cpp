@@ -11,8 +11,11 @@ namespace {
 void take_frame(void* ctx, const std::uint8_t* frame, int len)
 {
     session& s = *static_cast<session*>(ctx);
-    store_frame(*s.store, frame, len);
-    s.sentences += convert(*s.store, *s.state, s.out, s.opt);
+    store_frame(*s.store, frame, len, s.opt.all != 0);
+    // Short-header frames are read with /all only; without it they are
+    // only counted by the store when only /all reads their log.
+    if (s.opt.all || !is_short(frame))
+        s.sentences += convert(*s.store, *s.state, s.out, s.opt);
 }
 
 std::size_t read_file(void* ctx, std::uint8_t* p, std::size_t n)

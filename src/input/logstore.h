@@ -1,6 +1,8 @@
-// The log store: the latest frame of each of the six logs the conversion
-// uses, with a fresh mark, and a count of the frames of each; and the byte
-// layouts of those logs as the conversion reads them.
+// The log store: the latest frame of each log the conversion uses, with a
+// fresh mark, and a count of the frames of each; and the byte layouts of
+// those logs as the conversion reads them. Six logs are always read; the
+// logs of today's receivers (INS solutions, BESTXYZ, PSRDOP2, SATVIS2,
+// HEADING and HEADING2) and frames with the short header only with /all.
 #pragma once
 
 #include "le.h"
@@ -8,9 +10,11 @@
 
 #include <cstdint>
 
-// A slot holds a frame without its CRC, from its first sync byte on. Its
-// first byte is 0xAA while it holds a frame the conversion has not used, 0
-// once used. Bytes beyond a shorter frame keep what an earlier one left.
+// A slot holds a frame without its CRC, from its first sync byte on, always
+// with the long header: a frame that came with the short one is kept with
+// its fields moved to their places in the long one. Its first byte is 0xAA
+// while it holds a frame the conversion has not used, 0 once used. Bytes
+// beyond a shorter frame keep what an earlier one left.
 struct logstore {
     std::uint8_t bestpos[100];
     std::uint8_t bestvel[72];
@@ -24,13 +28,38 @@ struct logstore {
     std::int32_t ntrackstat;
     std::int32_t npsrdop;
     std::int32_t ntime;
+    // Logs read with /all.
+    std::uint8_t inspva[28 + 88];
+    std::uint8_t inspvas[28 + 88];
+    std::uint8_t inspvax[28 + 128];
+    std::uint8_t bestxyz[28 + 112];
+    std::uint8_t psrdop2[28 + 48];
+    std::uint8_t satvis2[frame_limit - frame_crc];
+    std::uint8_t heading[28 + 48];
+    std::uint8_t heading2[28 + 48];
+    std::int32_t ninspva;
+    std::int32_t ninspvas;
+    std::int32_t ninspvax;
+    std::int32_t nbestxyz;
+    std::int32_t npsrdop2;
+    std::int32_t nsatvis2;
+    std::int32_t nheading;
+    std::int32_t nheading2;
+    // Good frames of the logs only /all reads, whatever the options and the
+    // header: read or not, they are counted here.
+    std::int32_t nallonly;
 };
 
 constexpr std::uint8_t fresh = 0xAA;
 
-// Copies a good frame of one of the six logs into its slot (cut to the slot
-// when longer) and counts it; any other message id is ignored.
-void store_frame(logstore& s, const std::uint8_t* frame, int framelen);
+// Copies a good frame of a log the conversion reads into its slot (cut to
+// the slot when longer) and counts it; any other message id is ignored. The
+// logs of today's receivers and short-header frames are stored only when
+// all is set.
+void store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all = false);
+
+// True for the message ids that only /all reads.
+bool allonly(std::uint16_t id);
 
 // Fields of a stored frame, by their offsets from the first sync byte.
 
@@ -46,6 +75,12 @@ constexpr int bestpos_needs = 66;
 constexpr int bestvel_needs = 40;
 constexpr int time_needs = 44;
 constexpr int psrdop_needs = 12;
+constexpr int inspva_needs = 88;
+constexpr int inspvax_needs = 96;
+constexpr int bestxyz_needs = 106;
+constexpr int psrdop2_needs = 16;
+constexpr int heading_needs = 16;
+constexpr int satvis2_needs = 16;
 
 inline bool holds(const std::uint8_t* f, int body)
 {
@@ -143,6 +178,80 @@ inline time_log read_time(const std::uint8_t* f)
 inline float read_hdop(const std::uint8_t* f)
 {
     return ld_f32(f + 36);
+}
+
+// The GPS time of a frame's header: week and milliseconds into the week.
+inline std::uint16_t header_week(const std::uint8_t* f)
+{
+    return ld_u16(f + 14);
+}
+inline std::uint32_t header_msec(const std::uint8_t* f)
+{
+    return ld_u32(f + 16);
+}
+
+// INS status values of a usable solution: high variance (2), solution good
+// (3), solution free of GNSS updates, i.e. dead reckoning (6), alignment
+// complete (7).
+inline bool ins_good(std::uint32_t status)
+{
+    return status == 2 || status == 3 || status == 6 || status == 7;
+}
+
+// INSPVA and INSPVAS: the same body.
+struct inspva_log {
+    double lat, lon, height;   // degrees, degrees, metres above the ellipsoid
+    double vnorth, veast, vup; // m/s
+    double azimuth;            // degrees
+    std::uint32_t status;      // INS status
+};
+
+inline inspva_log read_inspva(const std::uint8_t* f)
+{
+    const std::uint8_t* b = f + frame_header;
+    return {ld_f64(b + 12), ld_f64(b + 20), ld_f64(b + 28), ld_f64(b + 36),
+            ld_f64(b + 44), ld_f64(b + 52), ld_f64(b + 76), ld_u32(b + 84)};
+}
+
+struct inspvax_log {
+    std::uint32_t status; // INS status
+    std::uint32_t postype;
+    double lat, lon, height; // degrees, degrees, metres above sea level
+    float undulation;        // metres
+    double vnorth, veast, vup;
+    double azimuth;
+    float sdlat, sdlon, sdheight; // standard deviations, metres
+};
+
+inline inspvax_log read_inspvax(const std::uint8_t* f)
+{
+    const std::uint8_t* b = f + frame_header;
+    return {ld_u32(b),      ld_u32(b + 4),  ld_f64(b + 8),  ld_f64(b + 16), ld_f64(b + 24),
+            ld_f32(b + 32), ld_f64(b + 36), ld_f64(b + 44), ld_f64(b + 52), ld_f64(b + 76),
+            ld_f32(b + 84), ld_f32(b + 88), ld_f32(b + 92)};
+}
+
+struct bestxyz_log {
+    std::uint32_t solstat;
+    std::uint32_t postype;
+    double x, y, z; // metres, Earth-centred
+    std::uint8_t svused;
+};
+
+inline bestxyz_log read_bestxyz(const std::uint8_t* f)
+{
+    const std::uint8_t* b = f + frame_header;
+    return {ld_u32(b), ld_u32(b + 4), ld_f64(b + 8), ld_f64(b + 16), ld_f64(b + 24), b[105]};
+}
+
+struct psrdop2_log {
+    float pdop, hdop, vdop;
+};
+
+inline psrdop2_log read_psrdop2(const std::uint8_t* f)
+{
+    const std::uint8_t* b = f + frame_header;
+    return {ld_f32(b + 4), ld_f32(b + 8), ld_f32(b + 12)};
 }
 
 // SATVIS: a count at 36, then 40-byte records from 40.

@@ -70,21 +70,24 @@ int find_sync(const std::uint8_t* p, int n)
 {
     int i = 0;
 #ifdef PELLUCID_SSE2
-    // Sixteen places at a time: each of the four loads tests one byte of
-    // the sync word at sixteen consecutive places.
+    // Sixteen places at a time: each load tests one byte of a sync word at
+    // sixteen consecutive places; the third byte tells the long word from
+    // the short one.
     const __m128i s0 = _mm_set1_epi8(static_cast<char>(0xAA));
     const __m128i s1 = _mm_set1_epi8(0x44);
     const __m128i s2 = _mm_set1_epi8(0x12);
+    const __m128i s2s = _mm_set1_epi8(0x13);
     const __m128i s3 = _mm_set1_epi8(0x1C);
     for (; i + 19 <= n; i += 16) {
-        const auto* q = reinterpret_cast<const __m128i*>(p + i);
+        auto at = [&](int k) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k));
+        };
+        __m128i b2 = at(2);
+        __m128i tail =
+            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(b2, s2), _mm_cmpeq_epi8(at(3), s3)),
+                         _mm_cmpeq_epi8(b2, s2s));
         __m128i m = _mm_and_si128(
-            _mm_and_si128(
-                _mm_cmpeq_epi8(_mm_loadu_si128(q), s0),
-                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1)), s1)),
-            _mm_and_si128(
-                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 2)), s2),
-                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 3)), s3)));
+            _mm_and_si128(_mm_cmpeq_epi8(at(0), s0), _mm_cmpeq_epi8(at(1), s1)), tail);
         unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(m));
         if (bits != 0) {
             while ((bits & 1) == 0) {
@@ -95,12 +98,14 @@ int find_sync(const std::uint8_t* p, int n)
         }
     }
 #endif
-    for (; i + 4 <= n; ++i) {
-        const void* a = std::memchr(p + i, 0xAA, static_cast<std::size_t>(n - 3 - i));
+    for (; i + 3 <= n; ++i) {
+        const void* a = std::memchr(p + i, 0xAA, static_cast<std::size_t>(n - 2 - i));
         if (!a)
             return -1;
         i = static_cast<int>(static_cast<const std::uint8_t*>(a) - p);
-        if (ld_u32(p + i) == sync_word)
+        if (p[i + 1] != 0x44)
+            continue;
+        if (p[i + 2] == 0x13 || (i + 4 <= n && ld_u32(p + i) == sync_word))
             return i;
     }
     return -1;
@@ -108,11 +113,18 @@ int find_sync(const std::uint8_t* p, int n)
 
 int frame_at(const std::uint8_t* p, int n)
 {
-    if (n < 10)
-        return 0;
-    int len = ld_u16(p + 8) + frame_header + frame_crc;
-    if (len > frame_max(ld_u16(p + 4)))
-        return -1;
+    int len;
+    if (is_short(p)) {
+        if (n < 4)
+            return 0;
+        len = p[3] + short_header + frame_crc;
+    } else {
+        if (n < 10)
+            return 0;
+        len = ld_u16(p + 8) + frame_header + frame_crc;
+        if (len > frame_max(ld_u16(p + 4)))
+            return -1;
+    }
     if (n < len)
         return 0;
     int body = len - frame_crc;
@@ -145,13 +157,19 @@ int oem4::feed(std::uint8_t b)
         fill = 0;
         return -1;
     case 2:
-        if (b == 0x12) {
+        if (b == 0x12 || b == 0x13) {
+            shortf = b == 0x13;
             fill = 3;
             return 0;
         }
         fill = 0;
         return -2;
     case 3:
+        if (shortf) { // any body length will do
+            framelen = b + short_header + frame_crc;
+            fill = 4;
+            return 0;
+        }
         if (b == frame_header) {
             fill = 4;
             return 0;
@@ -164,6 +182,10 @@ int oem4::feed(std::uint8_t b)
     case 7:
     case 8: ++fill; return 0;
     case 9:
+        if (shortf) {
+            fill = 10; // a short frame has at least 16 bytes
+            return 0;
+        }
         framelen = ld_u16(fbuf + 8) + frame_header + frame_crc;
         if (framelen > frame_max(ld_u16(fbuf + 4)) || framelen > fsize) {
             fill = 0;

@@ -13,6 +13,17 @@
 constexpr int frame_header = 28;
 constexpr int frame_crc = 4;
 
+// The short header that high-rate logs come in: sync AA 44 13, the body
+// length (one byte) at 3, message id at 4, GPS week at 6, milliseconds at 8;
+// then the body and the CRC-32 of everything before it.
+constexpr int short_header = 12;
+constexpr int short_max = 255 + short_header + frame_crc; // the longest short frame
+
+inline bool is_short(const std::uint8_t* frame)
+{
+    return frame[2] == 0x13;
+}
+
 // Message ids of the logs the converter reads.
 enum msgid : std::uint16_t {
     id_bestpos = 42,
@@ -21,6 +32,15 @@ enum msgid : std::uint16_t {
     id_bestvel = 99,
     id_time = 101,
     id_psrdop = 174,
+    // Read with /all only.
+    id_bestxyz = 241,
+    id_inspva = 507,
+    id_inspvas = 508,
+    id_heading = 971,
+    id_satvis2 = 1043,
+    id_psrdop2 = 1163,
+    id_heading2 = 1335,
+    id_inspvax = 1465,
 };
 
 // A frame must be shorter than frame_limit, except SATVIS and TRACKSTAT
@@ -45,7 +65,8 @@ inline int frame_max(std::uint16_t id)
 std::uint32_t crc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0);
 std::uint32_t crc32_table(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0);
 
-// Where the sync word AA 44 12 1C first starts whole in p[0..n), or -1.
+// Where a sync word first starts whole in p[0..n): the long AA 44 12 1C or
+// the short AA 44 13; -1 when there is none.
 int find_sync(const std::uint8_t* p, int n);
 
 // Judges the candidate at p, which starts with a whole sync word and has n
@@ -73,8 +94,10 @@ class oem4 final {
     // again) or 0 when there is nothing to look at again; hunting afterwards.
     int finish();
 
-    int fill = 0;     // bytes of the current candidate held; 0 = hunting
-    int framelen = 0; // total length of the current candidate, from its 10th byte on
+    int fill = 0;        // bytes of the current candidate held; 0 = hunting
+    int framelen = 0;    // total length of the current candidate, from its 10th byte on
+                         // (from its 4th for a short header)
+    bool shortf = false; // the current candidate has the short header
     std::uint8_t* fbuf = nullptr;
     int fsize = 0;
 };

@@ -1,7 +1,9 @@
 #include "convert.h"
 
 #include "../input/logstore.h"
+#include "ecef.h"
 #include "gpstime.h"
+#include "leaps.h"
 #include "nmeastate.h"
 #include "outbuf.h"
 #include "whole.h"
@@ -153,26 +155,154 @@ bool take_time(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
     return true;
 }
 
-// Takes a BESTPOS with a computed solution; answers whether it did.
-bool take_position(const std::uint8_t* slot, nmeastate& s)
+// A fix from one of the position logs, as GGA and RMC print it.
+struct fixin {
+    std::uint16_t week;
+    std::uint32_t msec;
+    double lat, lon, height, undulation;
+    std::int32_t svused, quality;
+};
+
+void count(std::int32_t& n)
+{
+    if (n < INT32_MAX)
+        ++n;
+}
+
+// Takes a fix into the state and dates it; answers whether GGA and RMC are
+// due for it, which they are once a UTC offset is known (by hand, from a
+// TIME log, or with autoutc from the leap-second table).
+bool take_fix(const fixin& f, nmeastate& s, const nmeaopt& opt)
+{
+    std::int64_t t = gps_ms(f.week, f.msec);
+    if (opt.all) {
+        // One fix an epoch, whichever logs carry it: a fix is taken only
+        // when it is later than the last one taken, or earlier by a second
+        // or more (a recording appended to another).
+        if (s.hasfix && t <= s.lastfix && t > s.lastfix - 1000)
+            return false;
+        s.lastfix = t;
+        s.hasfix = 1;
+    }
+    s.lat = f.lat;
+    s.lon = f.lon;
+    s.height = f.height;
+    s.undulation = f.undulation;
+    s.svused = f.svused;
+    s.quality = f.quality;
+    split_angle(s.lon, 'E', 'W', s.lonew, s.londeg, s.lonmin);
+    split_angle(s.lat, 'N', 'S', s.latns, s.latdeg, s.latmin);
+    s.week = f.week;
+    s.tow = f.msec / 1000.0;
+    bool dated = s.hasutcoffset != 0;
+    if (!dated && opt.autoutc) {
+        std::int32_t n = leap_seconds(t);
+        s.utcoffset = -static_cast<double>(n);
+        s.tableoffset = -n;
+        s.hastable = 1;
+        dated = true;
+    }
+    set_fix_time(s);
+    if (!dated)
+        count(s.undated);
+    return dated;
+}
+
+// Takes a BESTPOS with a computed solution; answers whether GGA and RMC are
+// due.
+bool take_position(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
 {
     if (!holds(slot, bestpos_needs))
         return false;
     bestpos_log p = read_bestpos(slot);
     if (p.solstat != 0)
         return false;
-    s.lat = p.lat;
-    s.lon = p.lon;
-    s.height = p.height;
-    s.undulation = p.undulation;
-    s.svused = p.svused;
-    s.quality = quality_of(p.postype);
-    split_angle(s.lon, 'E', 'W', s.lonew, s.londeg, s.lonmin);
-    split_angle(s.lat, 'N', 'S', s.latns, s.latdeg, s.latmin);
-    s.week = p.week;
-    s.tow = p.msec / 1000.0;
-    set_fix_time(s);
-    return true;
+    s.lastpostype = p.postype;
+    s.lastund = p.undulation;
+    s.lastsv = p.svused;
+    s.haspostype = s.hasund = s.hassv = 1;
+    return take_fix(
+        {p.week, p.msec, p.lat, p.lon, p.height, p.undulation, p.svused, quality_of(p.postype)}, s,
+        opt);
+}
+
+// Speed, track and vertical speed from north, east and up velocities.
+void take_ins_velocity(double vn, double ve, double vu, nmeastate& s)
+{
+    constexpr double degrees = 180.0 / 3.141592653589793;
+    s.speed = std::sqrt(vn * vn + ve * ve);
+    double track = std::atan2(ve, vn) * degrees;
+    if (track < 0.0)
+        track += 360.0;
+    s.track = track;
+    s.vspeed = vu;
+    s.hasvel = 1;
+}
+
+std::int32_t latest_sv(const nmeastate& s)
+{
+    return s.hassv ? s.lastsv : 0;
+}
+
+double latest_und(const nmeastate& s)
+{
+    return s.hasund ? s.lastund : 0.0;
+}
+
+// INSPVAX: position above sea level with its own undulation and type.
+bool take_inspvax(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
+{
+    if (!holds(slot, inspvax_needs))
+        return false;
+    inspvax_log x = read_inspvax(slot);
+    if (!ins_good(x.status))
+        return false;
+    s.lastpostype = x.postype;
+    s.lastund = x.undulation;
+    s.haspostype = s.hasund = 1;
+    take_ins_velocity(x.vnorth, x.veast, x.vup, s);
+    return take_fix({header_week(slot), header_msec(slot), x.lat, x.lon, x.height, x.undulation,
+                     latest_sv(s), quality_of(x.postype)},
+                    s, opt);
+}
+
+// INSPVA and INSPVAS: position above the ellipsoid; the undulation, the
+// satellites and the GNSS solution's type come from the latest logs that
+// gave them. Dead reckoning is quality 6 whatever the latest type.
+bool take_inspva(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
+{
+    if (!holds(slot, inspva_needs))
+        return false;
+    inspva_log v = read_inspva(slot);
+    if (!ins_good(v.status))
+        return false;
+    take_ins_velocity(v.vnorth, v.veast, v.vup, s);
+    std::int32_t quality = 1;
+    if (v.status == 6)
+        quality = 6;
+    else if (s.haspostype && quality_of(s.lastpostype) != 0)
+        quality = quality_of(s.lastpostype);
+    double und = latest_und(s);
+    return take_fix({header_week(slot), header_msec(slot), v.lat, v.lon, v.height - und, und,
+                     latest_sv(s), quality},
+                    s, opt);
+}
+
+// BESTXYZ: Earth-centred coordinates, on the WGS84 ellipsoid.
+bool take_xyz(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
+{
+    if (!holds(slot, bestxyz_needs))
+        return false;
+    bestxyz_log x = read_bestxyz(slot);
+    if (x.solstat != 0)
+        return false;
+    s.lastsv = x.svused;
+    s.hassv = 1;
+    geodetic g = ecef_to_geodetic(x.x, x.y, x.z);
+    double und = latest_und(s);
+    return take_fix({header_week(slot), header_msec(slot), g.lat, g.lon, g.height - und, und,
+                     x.svused, quality_of(x.postype)},
+                    s, opt);
 }
 
 void take_velocity(const std::uint8_t* slot, nmeastate& s)
@@ -186,6 +316,16 @@ void take_velocity(const std::uint8_t* slot, nmeastate& s)
     s.track = v.track;
     s.vspeed = v.vspeed;
     s.hasvel = 1;
+}
+
+// Takes the slot's frame with take when it is fresh, and marks it used;
+// answers what take answered.
+template <class F> bool use(std::uint8_t* slot, F take)
+{
+    if (slot[0] != fresh)
+        return false;
+    slot[0] = 0;
+    return take(slot);
 }
 
 } // namespace
@@ -209,10 +349,26 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
         }
         store.psrdop[0] = 0;
     }
+    if (store.psrdop2[0] == fresh) { // the later of PSRDOP and PSRDOP2 holds
+        if (holds(store.psrdop2, psrdop2_needs)) {
+            s.hdop = read_psrdop2(store.psrdop2).hdop;
+            s.hashdop = 1;
+        }
+        store.psrdop2[0] = 0;
+    }
     if (store.bestpos[0] == fresh) {
-        if (take_position(store.bestpos, s) && s.hasutcoffset)
+        if (take_position(store.bestpos, s, opt))
             gga = rmc = true;
         store.bestpos[0] = 0;
+    }
+    if (opt.all) {
+        auto fix = [&](bool due) { gga = rmc = gga || due; };
+        fix(use(store.inspvax, [&](const std::uint8_t* f) { return take_inspvax(f, s, opt); }));
+        fix(use(store.inspva, [&](const std::uint8_t* f) { return take_inspva(f, s, opt); }));
+        fix(use(store.inspvas, [&](const std::uint8_t* f) { return take_inspva(f, s, opt); }));
+        fix(use(store.bestxyz, [&](const std::uint8_t* f) { return take_xyz(f, s, opt); }));
+        for (std::uint8_t* slot : {store.satvis2, store.heading, store.heading2})
+            slot[0] = 0;
     }
     if (store.bestvel[0] == fresh) {
         take_velocity(store.bestvel, s);

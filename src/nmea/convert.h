@@ -9,10 +9,15 @@ struct nmeastate;
 struct outbuf;
 
 // Which sentences to write (non-zero: write it), and whether the UTC offset
-// was set by hand, in which case TIME logs never change it.
+// was set by hand, in which case TIME logs never change it. With all, the
+// logs of today's receivers are read too and each epoch gives one fix; with
+// autoutc, fixes are dated by the leap-second table while no TIME log has
+// given the offset.
 struct nmeaopt {
     std::int32_t gga, rmc, gsv, zda;
     std::int32_t manualutc;
+    std::int32_t all = 0;
+    std::int32_t autoutc = 0;
 };
 
 // Answers the number of sentences written for this call.

@@ -45,4 +45,22 @@ struct nmeastate {
     // The date of the day last converted to a calendar date, kept for the
     // fixes that follow on the same day.
     daydate lastday;
+
+    // The latest values a fix without them takes (position type from
+    // BESTPOS or INSPVAX, undulation from BESTPOS or INSPVAX, satellites in
+    // the solution from BESTPOS or BESTXYZ), each with its flag.
+    std::uint32_t lastpostype;
+    double lastund;
+    std::int32_t lastsv;
+    std::int32_t haspostype, hasund, hassv;
+    // GPS time (milliseconds since the epoch) of the last fix written, for
+    // the rule that writes one fix an epoch with /all.
+    std::int64_t lastfix;
+    std::int32_t hasfix;
+    // The offset (-n seconds) with which the leap-second table dated the
+    // last fix it dated, and whether it dated any.
+    std::int32_t tableoffset;
+    std::int32_t hastable;
+    // Fixes taken while no UTC offset was known, so not written.
+    std::int32_t undated;
 };

@@ -1,0 +1,310 @@
+// Logs of today's receivers, read with /all: INS solutions, Earth-centred
+// positions, PSRDOP2; one fix an epoch; dating by the leap-second table.
+#include "frames.h"
+#include "input/logstore.h"
+#include "nmea/convert.h"
+#include "nmea/ecef.h"
+#include "nmea/nmeastate.h"
+#include "output.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using frames::header;
+
+std::vector<std::string> split(const std::string& line)
+{
+    std::vector<std::string> f;
+    std::size_t at = 0, comma;
+    while ((comma = line.find(',', at)) != std::string::npos) {
+        f.push_back(line.substr(at, comma - at));
+        at = comma + 1;
+    }
+    f.push_back(line.substr(at));
+    return f;
+}
+
+struct today : testing::Test {
+    std::unique_ptr<logstore> store{new logstore()};
+    nmeastate s{};
+    nmeaopt opt{1, 1, 1, 1, 0, 1, 1}; // /all, dated by the table
+    outfile out;
+    std::size_t seen = 0;
+
+    // Stores a frame and converts, as the pump does after every frame;
+    // answers the sentences written.
+    int feed(const std::string& f)
+    {
+        store_frame(*store, reinterpret_cast<const std::uint8_t*>(f.data()),
+                    static_cast<int>(f.size()), opt.all != 0);
+        return convert(*store, s, out.out, opt);
+    }
+    // The fields of each line written since the last call.
+    std::vector<std::vector<std::string>> fresh_lines()
+    {
+        std::string t = out.text();
+        std::vector<std::vector<std::string>> v;
+        for (std::size_t end; (end = t.find("\r\n", seen)) != std::string::npos; seen = end + 2)
+            v.push_back(split(t.substr(seen, end - seen - 3)));
+        return v;
+    }
+};
+
+// GPS week 2448 began 2026-12-06; 131714700 ms into it is 12:35:14.70 GPS,
+// 12:34:56.70 UTC.
+header at(std::uint32_t ms = 131714700, std::uint16_t week = 2448)
+{
+    header h;
+    h.week = week;
+    h.msec = ms;
+    return h;
+}
+
+frames::inspvax moving()
+{
+    frames::inspvax x;
+    x.postype = 55; // INS_RTKFLOAT: quality 5
+    x.lat = -33.5;
+    x.lon = 151.25;
+    x.height = 40.125;
+    x.undulation = 22.5f;
+    x.vnorth = -3.0;
+    x.veast = -4.0;
+    x.azimuth = 233.5;
+    return x;
+}
+
+TEST_F(today, an_inspvax_fix_is_a_whole_fix_with_its_velocity)
+{
+    EXPECT_EQ(feed(frames::make(moving(), at())), 2);
+    auto l = fresh_lines();
+    ASSERT_EQ(l.size(), 2u);
+    EXPECT_EQ(l[0],
+              (std::vector<std::string>{"$GPGGA", "123456.70", "3330.0000", "S", "15115.0000", "E",
+                                        "5", "00", "", "40.12", "M", "22.50", "M", "", ""}));
+    // 5 m/s (9.719 knots), track atan2(-4, -3) = 233.13 degrees.
+    EXPECT_EQ(l[1][0], "$GPRMC");
+    EXPECT_EQ(l[1][7], "9.719");
+    EXPECT_EQ(l[1][8], "233.1");
+    EXPECT_EQ(l[1][9], "071226");
+    EXPECT_EQ(s.tableoffset, -18);
+
+    // An INS status that is not a solution is no fix and no velocity.
+    for (std::uint32_t status : {0u, 1u, 4u, 5u, 8u, 10u}) {
+        frames::inspvax x = moving();
+        x.status = status;
+        x.vnorth = 100;
+        EXPECT_EQ(feed(frames::make(x, at(131800000))), 0) << status;
+        EXPECT_EQ(s.speed, 5.0) << status;
+    }
+}
+
+TEST_F(today, inspva_takes_quality_undulation_and_satellites_from_the_latest_logs)
+{
+    frames::inspva v;
+    v.lat = 51.5;
+    v.lon = -0.125;
+    v.height = 100.0; // above the ellipsoid
+    v.vnorth = 0.0;
+    v.veast = 0.0;
+    std::uint32_t ms = 131714000;
+    auto fix = [&](const frames::inspva& x, bool shortf = false) {
+        ms += 100;
+        feed(shortf ? frames::make_short(x, at(ms)) : frames::make(x, at(ms)));
+        auto l = fresh_lines();
+        return l.empty() ? std::vector<std::string>{} : l[0];
+    };
+    // Nothing known yet: quality 1, no undulation, no satellites.
+    auto g = fix(v);
+    EXPECT_EQ(g[6], "1");
+    EXPECT_EQ(g[7], "00");
+    EXPECT_EQ(g[9], "100.00");
+    EXPECT_EQ(g[11], "0.00");
+    // Dead reckoning is 6 whatever came before; in the short header too.
+    v.status = 6;
+    EXPECT_EQ(fix(v, true)[6], "6");
+    v.status = 3;
+    // After a BESTPOS: its type's quality, undulation and satellites.
+    frames::bestpos p;
+    p.postype = 50; // NARROW_INT: 4
+    p.undulation = -16.5f;
+    p.svused = 17;
+    ms += 100;
+    feed(frames::make(p, at(ms)));
+    fresh_lines();
+    g = fix(v);
+    EXPECT_EQ(g[6], "4");
+    EXPECT_EQ(g[7], "17");
+    EXPECT_EQ(g[9], "116.50");
+    EXPECT_EQ(g[11], "-16.50");
+    // A latest type of quality 0 gives 1; a later INSPVAX's type holds.
+    p.postype = 0;
+    ms += 100;
+    feed(frames::make(p, at(ms)));
+    fresh_lines();
+    EXPECT_EQ(fix(v)[6], "1");
+    ms += 100;
+    feed(frames::make(moving(), at(ms)));
+    fresh_lines();
+    g = fix(v);
+    EXPECT_EQ(g[6], "5");
+    EXPECT_EQ(g[11], "22.50");
+    EXPECT_EQ(g[9], "77.50");
+    // INSPVAS is read like INSPVA and counted on its own.
+    EXPECT_EQ(store->ninspva, 4);
+    EXPECT_EQ(store->ninspvas, 1);
+}
+
+TEST_F(today, bestxyz_is_converted_to_the_ellipsoid_and_takes_its_own_satellites)
+{
+    // A point whose coordinates the conversion itself gives: 43.5 N, 80.5 W,
+    // 300 m above the ellipsoid, to well within the printed decimals.
+    const double lat = 43.5 * 3.141592653589793 / 180, lon = -80.5 * 3.141592653589793 / 180;
+    const double a = 6378137.0, f = 1 / 298.257223563, e2 = f * (2 - f);
+    double n = a / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
+    frames::bestxyz x;
+    x.x = (n + 300) * std::cos(lat) * std::cos(lon);
+    x.y = (n + 300) * std::cos(lat) * std::sin(lon);
+    x.z = (n * (1 - e2) + 300) * std::sin(lat);
+    x.postype = 17; // PSRDIFF: 2
+    x.svused = 9;
+    frames::bestpos p;
+    p.undulation = -35.0f;
+    p.postype = 16;
+    feed(frames::make(p, at(131714000)));
+    fresh_lines();
+    EXPECT_EQ(feed(frames::make(x, at(131714700))), 2);
+    auto g = fresh_lines()[0];
+    EXPECT_EQ(g[2], "4330.0000");
+    EXPECT_EQ(g[3], "N");
+    EXPECT_EQ(g[4], "08030.0000");
+    EXPECT_EQ(g[5], "W");
+    EXPECT_EQ(g[6], "2");
+    EXPECT_EQ(g[7], "09");
+    EXPECT_EQ(g[9], "335.00");
+    EXPECT_EQ(g[11], "-35.00");
+    // It gives the latest satellites, not the latest type.
+    frames::inspva v;
+    feed(frames::make(v, at(131714800)));
+    g = fresh_lines()[0];
+    EXPECT_EQ(g[6], "1");
+    EXPECT_EQ(g[7], "09");
+    // A solution that is not computed is no fix.
+    x.solstat = 1;
+    EXPECT_EQ(feed(frames::make(x, at(131714900))), 0);
+}
+
+TEST_F(today, one_fix_an_epoch_whichever_logs_carry_it)
+{
+    frames::bestpos p;
+    p.lat = 10;
+    frames::inspvax x = moving();
+    EXPECT_EQ(feed(frames::make(p, at(131714700))), 2);
+    // The same epoch again, from another log or the same one: not written,
+    // but its velocity is the latest.
+    EXPECT_EQ(feed(frames::make(x, at(131714700))), 0);
+    EXPECT_EQ(feed(frames::make(p, at(131714700))), 0);
+    EXPECT_EQ(s.lat, 10.0);
+    EXPECT_EQ(s.speed, 5.0);
+    // Earlier by less than a second: not written; by a second or more: a
+    // recording appended to another, written.
+    EXPECT_EQ(feed(frames::make(p, at(131713701))), 0);
+    EXPECT_EQ(feed(frames::make(p, at(131713700))), 2);
+    EXPECT_EQ(feed(frames::make(p, at(131713701))), 2);
+    // Across the end of a week.
+    EXPECT_EQ(feed(frames::make(p, at(0, 2449))), 2);
+    EXPECT_EQ(feed(frames::make(p, at(604799999, 2448))), 0);
+    EXPECT_EQ(fresh_lines().size(), 8u);
+    // Without /all every fix is written, as always.
+    opt.all = 0;
+    EXPECT_EQ(feed(frames::make(p, at(0, 2449))), 2);
+}
+
+TEST_F(today, psrdop2_gives_the_hdop_and_the_later_dop_log_holds)
+{
+    feed(frames::make_psrdop2(1.8f, 0.9f, 1.5f));
+    EXPECT_EQ(s.hdop, 0.9f);
+    feed(frames::make_psrdop(1.25f));
+    EXPECT_EQ(s.hdop, 1.25);
+    feed(frames::make_psrdop2(1.8f, 0.7f, 1.5f));
+    feed(frames::make(frames::bestpos{}, at()));
+    EXPECT_EQ(fresh_lines()[0][8], "0.7");
+    // Too short to hold the HDOP: ignored.
+    feed(frames::frame(1163, std::string(12, '\x40')));
+    EXPECT_EQ(s.hdop, 0.7f);
+}
+
+TEST_F(today, fixes_are_dated_by_the_table_until_a_time_log_gives_the_offset)
+{
+    // 2009-12-18 (week 1562): 15 s.
+    feed(frames::make(frames::bestpos{}, at(432000000, 1562)));
+    EXPECT_EQ(fresh_lines()[0][1], "235945.00");
+    EXPECT_EQ(s.tableoffset, -15);
+    EXPECT_EQ(s.hasutcoffset, 0);
+    frames::time t;
+    t.utcoffset = -15.5;
+    feed(frames::make(t));
+    feed(frames::make(frames::bestpos{}, at(432001000, 1562)));
+    auto l = fresh_lines();
+    EXPECT_EQ(l[1][1], "235945.50");
+    EXPECT_EQ(s.tableoffset, -15); // the last fix the table dated
+}
+
+TEST_F(today, the_inserted_leap_second_is_a_second_midnight)
+{
+    // GPS 2017-01-01 00:00:17 and :18 are both 00:00:00 UTC.
+    feed(frames::make(frames::bestpos{}, at(17000, 1930)));
+    feed(frames::make(frames::bestpos{}, at(17990, 1930)));
+    feed(frames::make(frames::bestpos{}, at(18000, 1930)));
+    auto l = fresh_lines();
+    ASSERT_EQ(l.size(), 6u);
+    EXPECT_EQ(l[0][1], "000000.00");
+    EXPECT_EQ(l[1][9], "010117");
+    EXPECT_EQ(l[2][1], "000000.99");
+    EXPECT_EQ(l[4][1], "000000.00");
+    EXPECT_EQ(s.tableoffset, -18);
+}
+
+TEST_F(today, without_an_offset_fixes_are_counted_not_written)
+{
+    opt = {1, 1, 1, 1, 0};
+    EXPECT_EQ(feed(frames::make(frames::bestpos{}, at())), 0);
+    frames::bestpos bad;
+    bad.solstat = 1;
+    EXPECT_EQ(feed(frames::make(bad, at())), 0);
+    EXPECT_EQ(s.undated, 1);
+    feed(frames::make(frames::time{}));
+    EXPECT_EQ(feed(frames::make(frames::bestpos{}, at())), 2);
+    EXPECT_EQ(s.undated, 1);
+    EXPECT_EQ(s.hastable, 0);
+}
+
+TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)
+{
+    opt = {1, 1, 1, 1, 0};
+    opt.autoutc = 1;
+    frames::inspva v;
+    for (const std::string& f :
+         {frames::make(moving(), at()), frames::make(v, at()), frames::make_short(v, at()),
+          frames::make(frames::bestxyz{}, at()), frames::make_psrdop2(1, 1, 1),
+          frames::short_frame(42, frames::body_of(frames::make(frames::bestpos{}, at())))})
+        EXPECT_EQ(feed(f), 0);
+    logstore zero{};
+    EXPECT_EQ(store->nallonly, 5);
+    store->nallonly = 0;
+    EXPECT_EQ(std::memcmp(store.get(), &zero, sizeof zero), 0);
+    // With /all a short BESTPOS is a BESTPOS.
+    opt.all = 1;
+    EXPECT_EQ(
+        feed(frames::short_frame(42, frames::body_of(frames::make(frames::bestpos{}, at())), at())),
+        2);
+    EXPECT_EQ(store->nbestpos, 1);
+    EXPECT_EQ(fresh_lines()[0][1], "123456.70");
+}
+
+} // namespace
