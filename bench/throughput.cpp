@@ -1,8 +1,9 @@
-// The whole program's speed against the disk's: makes a 300 MB receiver log
-// and 300 MB of line noise with the project's generator, converts each three
-// times, reads and writes the same amounts with 256 KiB blocks (the I/O
-// floor, as dd does it) three times, and prints the medians, the ratio to
-// the floor and the program's peak memory. Linux only.
+// The whole program's speed against the disk's: makes a 300 MB receiver log,
+// a 300 MB log of today's receivers (converted with /all) and 300 MB of line
+// noise with the project's generator, converts each three times, reads and
+// writes the same amounts with 256 KiB blocks (the I/O floor, as dd does it)
+// three times, and prints the medians, the ratio to the floor and the
+// program's peak memory. Linux only.
 //   throughput PELLUCID MEGABYTES FOLDER
 #include "survey.h"
 
@@ -45,15 +46,16 @@ struct result {
     long peak_kib;
 };
 
-// Runs the program on the log; its console text goes to /dev/null.
-result convert(const std::string& prog, const std::string& log)
+// Runs the program on the log, with one option or none; its console text
+// goes to /dev/null.
+result convert(const std::string& prog, const std::string& log, const char* option)
 {
     auto t0 = clock_type::now();
     pid_t pid = fork();
     if (pid == 0) {
         int null = open("/dev/null", O_WRONLY);
         dup2(null, 2);
-        execl(prog.c_str(), prog.c_str(), log.c_str(), static_cast<char*>(nullptr));
+        execl(prog.c_str(), prog.c_str(), log.c_str(), option, static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -88,14 +90,14 @@ double io_floor(const std::string& in, const std::string& out, long long out_byt
 }
 
 void measure(const char* what, const std::string& prog, const std::string& log,
-             const std::string& folder)
+             const std::string& folder, const char* option = nullptr)
 {
     std::string nme = log.substr(0, log.size() - 3) + "nme";
-    convert(prog, log); // once to warm the page cache and the program
+    convert(prog, log, option); // once to warm the page cache and the program
     std::vector<double> runs, floors;
     long peak = 0;
     for (int i = 0; i < 3; ++i) {
-        result r = convert(prog, log);
+        result r = convert(prog, log, option);
         runs.push_back(r.secs);
         peak = std::max(peak, r.peak_kib);
         floors.push_back(io_floor(log, folder + "/floor.out", file_size(nme)));
@@ -122,9 +124,11 @@ int main(int argc, char** argv)
     }
     std::string prog = argv[1], folder = argv[3];
     std::size_t bytes = std::strtoul(argv[2], nullptr, 10) * 1000000u;
-    std::string survey = folder + "/survey.log", noise = folder + "/noise.log";
+    std::string survey = folder + "/survey.log", today = folder + "/today.log",
+                noise = folder + "/noise.log";
     for (auto& [path, write] :
-         {std::make_pair(survey, &write_survey), std::make_pair(noise, &write_noise)}) {
+         {std::make_pair(survey, &write_survey), std::make_pair(today, &write_today),
+          std::make_pair(noise, &write_noise)}) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (!f || !write(f, bytes) || std::fclose(f) != 0) {
             std::fprintf(stderr, "throughput: cannot write %s\n", path.c_str());
@@ -132,8 +136,10 @@ int main(int argc, char** argv)
         }
     }
     measure("receiver log", prog, survey, folder);
+    measure("today's receivers, /all", prog, today, folder, "/all");
     measure("line noise", prog, noise, folder);
     std::remove(survey.c_str());
+    std::remove(today.c_str());
     std::remove(noise.c_str());
     return 0;
 }

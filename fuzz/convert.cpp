@@ -1,8 +1,9 @@
 // The whole conversion of any bytes. The first five bytes choose the run:
 // which sentences are off, a manual UTC offset, whether every frame's CRC is
-// first made right (so that mutated frames reach the conversion), and whether
+// first made right (so that mutated frames reach the conversion), whether
 // sentences are kept as records and formatted afterwards, as the second
-// thread of the program does. The rest is the log.
+// thread of the program does, and whether the logs of today's receivers are
+// read (/all, dated by the leap-second table). The rest is the log.
 // Checks: every line is a whole sentence with its checksum and CR LF; the
 // time and date of every fix are in range; the count of sentences equals
 // the lines written.
@@ -25,18 +26,22 @@ void fail(const char* why, const std::string& line)
     std::abort();
 }
 
-// Makes the CRC of every frame the scan would judge right, in place.
+// Makes the CRC of every frame the scan would judge right, in place: long
+// frames within their limits, and short ones.
 void repair(std::string& b)
 {
     auto* p = reinterpret_cast<std::uint8_t*>(&b[0]);
     std::size_t n = b.size();
-    for (std::size_t i = 0; i + 10 <= n;) {
-        if (ld_u32(p + i) != 0x1C1244AAu) {
-            ++i;
-            continue;
+    for (std::size_t i = 0; i + 4 <= n;) {
+        std::size_t len = 0;
+        if (ld_u32(p + i) == 0x1C1244AAu && i + 10 <= n) {
+            len = ld_u16(p + i + 8) + 32u;
+            if (len > static_cast<std::size_t>(frame_max(ld_u16(p + i + 4))))
+                len = 0;
+        } else if (p[i] == 0xAA && p[i + 1] == 0x44 && p[i + 2] == 0x13) {
+            len = p[i + 3] + 16u;
         }
-        std::size_t len = ld_u16(p + i + 8) + 32u;
-        if (len > static_cast<std::size_t>(frame_max(ld_u16(p + i + 4))) || i + len > n) {
+        if (len == 0 || i + len > n) {
             ++i;
             continue;
         }
@@ -151,6 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memset(static_cast<void*>(job.store.get()), 0, sizeof *job.store);
     std::memset(static_cast<void*>(job.state.get()), 0, sizeof *job.state);
     job.opt = {!(how & 1), !(how & 2), !(how & 4), !(how & 8), 0};
+    job.opt.all = job.opt.autoutc = (how & 0x80) != 0;
     job.sentences = 0;
     if (how & 0x10)
         manual_utc(job, static_cast<std::int32_t>(ld_u32(data + 1) % 2147483647u) + 1);

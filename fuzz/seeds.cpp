@@ -38,6 +38,15 @@ int main(int argc, char** argv)
                       frames::make(frames::bestvel{}) +
                       frames::make_satvis({{3, 45, 123}, {45, 10, 20}, {131, 30, 40}}) +
                       frames::make_trackstat({{3, 0, 40}, {45, 0, 30}}) + frames::make_psrdop(0.9f);
+    // Today's receivers: INS fixes in both headers, BESTXYZ, PSRDOP2.
+    frames::inspva v;
+    v.lat = 51.1;
+    v.lon = -114.0;
+    frames::header later = h;
+    later.msec += 50;
+    std::string today = frames::make(frames::bestpos{}, h) + frames::make_short(v, later) +
+                        frames::make(frames::inspvax{}, later) +
+                        frames::make(frames::bestxyz{}, h) + frames::make_psrdop2(1.2f, 0.8f, 0.9f);
     bool ok = true;
     // convert: option byte and a manual offset, then the log.
     for (std::string how :
@@ -46,6 +55,8 @@ int main(int argc, char** argv)
         ok = ok && put(root / "convert", "sample-" + std::to_string(how[0]), how + piece);
         ok = ok && put(root / "convert", "few-" + std::to_string(how[0]), how + few);
     }
+    ok = ok && put(root / "convert", "today", std::string("\x80\x00\x00\x00\x00", 5) + today);
+    ok = ok && put(root / "frames", "today", std::string(1, '\0') + today);
     // frames: read sizes, then bytes.
     ok = ok && put(root / "frames", "sample", std::string("\x02\x07\x00\x00\x04", 5) + piece);
     ok = ok && put(root / "frames", "few", std::string(1, '\0') + few);

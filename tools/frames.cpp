@@ -183,6 +183,28 @@ std::string make(const bestxyz& v, const header& h)
     return frame(241, b.bytes, h);
 }
 
+std::string make_satvis2(std::uint32_t system, const std::vector<satellite>& sats, const header& h,
+                         std::int32_t count)
+{
+    body b;
+    b.u32(system).u32(1).u32(1);
+    b.i32(count == real_count ? static_cast<std::int32_t>(sats.size()) : count);
+    for (const satellite& s : sats)
+        b.i16(s.prn).i16(0).u32(0).f64(s.elevation).f64(s.azimuth).f64(-1234.5).f64(-1230.25);
+    return frame(1043, b.bytes, h);
+}
+
+std::string make_heading(float heading, const header& h, std::uint16_t id, std::uint32_t solstat)
+{
+    body b;
+    b.u32(solstat).u32(50).f32(1.52f).f32(heading).f32(-0.5f).f32(0).f32(0.12f).f32(0.2f);
+    b.bytes += std::string("R1\0\0", 4);
+    if (id == 1335)
+        b.bytes += std::string("M1\0\0", 4); // HEADING2 names both antennas' stations
+    b.u8(18).u8(16).u8(16).u8(14).u8(0).u8(0).u8(0).u8(0x33);
+    return frame(id, b.bytes, h);
+}
+
 std::string make_psrdop2(float pdop, float hdop, float vdop, const header& h)
 {
     body b;

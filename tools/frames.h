@@ -127,6 +127,15 @@ struct bestxyz {
 };
 std::string make(const bestxyz& v, const header& h = {});
 
+// SATVIS2 (1043): the satellites of one system (0 GPS, 1 GLONASS, 2 SBAS,
+// 5 Galileo, 6 BeiDou, 7 QZSS, 9 NavIC) with their receiver numbers.
+std::string make_satvis2(std::uint32_t system, const std::vector<satellite>& sats,
+                         const header& h = {}, std::int32_t count = real_count);
+
+// HEADING (971) or HEADING2 (1335): a dual-antenna heading, degrees.
+std::string make_heading(float heading, const header& h = {}, std::uint16_t id = 971,
+                         std::uint32_t solstat = 0);
+
 // PSRDOP2 (1163), with one system's TDOP.
 std::string make_psrdop2(float pdop, float hdop, float vdop, const header& h = {});
 

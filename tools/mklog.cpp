@@ -1,5 +1,5 @@
 // Writes a long generated log for throughput measurements:
-//   mklog survey|noise MEGABYTES output.log
+//   mklog survey|today|noise MEGABYTES output.log
 #include "survey.h"
 
 #include <cstdio>
@@ -8,13 +8,19 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 4 || (std::strcmp(argv[1], "survey") != 0 && std::strcmp(argv[1], "noise") != 0)) {
-        std::fprintf(stderr, "usage: mklog survey|noise MEGABYTES output.log\n");
+    bool (*write)(std::FILE*, std::size_t) = nullptr;
+    if (argc == 4)
+        write = std::strcmp(argv[1], "survey") == 0  ? write_survey
+                : std::strcmp(argv[1], "today") == 0 ? write_today
+                : std::strcmp(argv[1], "noise") == 0 ? write_noise
+                                                     : nullptr;
+    if (!write) {
+        std::fprintf(stderr, "usage: mklog survey|today|noise MEGABYTES output.log\n");
         return 1;
     }
     std::size_t bytes = std::strtoul(argv[2], nullptr, 10) * 1000000u;
     std::FILE* f = std::fopen(argv[3], "wb");
-    bool ok = f && (argv[1][0] == 's' ? write_survey(f, bytes) : write_noise(f, bytes));
+    bool ok = f && write(f, bytes);
     if (!f || !ok || std::fclose(f) != 0) {
         std::fprintf(stderr, "mklog: cannot write %s\n", argv[3]);
         return 1;

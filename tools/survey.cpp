@@ -118,6 +118,99 @@ bool write_survey(std::FILE* out, std::size_t bytes)
     return true;
 }
 
+bool write_today(std::FILE* out, std::size_t bytes)
+{
+    draws d;
+    std::uint32_t week = 2448;
+    std::uint32_t ms = 131700000;
+    double lat = 51.0447, lon = -114.0719, heading = 72.5;
+    std::uint16_t seq = 0;
+    std::size_t written = 0;
+    // Satellites in view of each system, by the numbers SATVIS2 gives them,
+    // and the receiver's own numbers in TRACKSTAT (GLONASS slot + 37).
+    struct system {
+        std::uint32_t satvis2, trackstat;
+        std::vector<std::int16_t> ids;
+        int prn_offset;
+    } const systems[] = {{0, 0, {2, 5, 12, 13, 15, 18, 20, 24, 25, 29}, 0},
+                         {1, 1, {3, 4, 10, 11, 19, 20}, 37},
+                         {5, 3, {2, 7, 11, 26, 30, 33}, 0},
+                         {6, 4, {6, 9, 16, 21, 39, 42, 45}, 0}};
+    for (long sec = 0; written < bytes; ++sec) {
+        std::string s;
+        std::vector<frames::channel> chans;
+        int i = 0;
+        for (const system& sys : systems) {
+            std::vector<frames::satellite> vis;
+            for (std::int16_t id : sys.ids) {
+                double el = 40 + 45 * std::sin(sec / 3000.0 + i);
+                double az = std::fmod(37.0 * i + sec / 120.0, 360.0);
+                vis.push_back({id, el, az});
+                auto prn = static_cast<std::int16_t>(id + sys.prn_offset);
+                float cno = static_cast<float>(d.around(30 + el / 4.5, 1.5));
+                std::uint32_t status = 0x08109c04u | sys.trackstat << 16;
+                chans.push_back({prn, status, cno});
+                chans.push_back({prn, (status & ~0x08000000u) | 0x01200000u, cno - 6.5f});
+                ++i;
+            }
+            s += frames::make_satvis2(sys.satvis2, vis, at(week, ms, seq++));
+        }
+        s += frames::make_trackstat(chans, at(week, ms, seq++));
+        s += frames::make_psrdop2(static_cast<float>(d.around(1.4, 0.1)),
+                                  static_cast<float>(d.around(0.8, 0.1)),
+                                  static_cast<float>(d.around(1.1, 0.1)), at(week, ms, seq++));
+        s += unrelated(d, 43, 40, at(week, ms, seq++));
+        for (int k = 0; k < 50; ++k) {
+            std::uint32_t fix = ms + static_cast<std::uint32_t>(20 * k);
+            heading = std::fmod(heading + d.around(0, 0.1) + 360.0, 360.0);
+            double step = 6.2 / 50;
+            double vn = 6.2 * std::cos(heading * pi / 180), ve = 6.2 * std::sin(heading * pi / 180);
+            lat += step * std::cos(heading * pi / 180) / 111132.0;
+            lon += step * std::sin(heading * pi / 180) / 70000.0;
+            frames::inspva v;
+            v.lat = lat;
+            v.lon = lon;
+            v.height = d.around(1031.4, 0.05);
+            v.vnorth = vn;
+            v.veast = ve;
+            v.vup = d.around(0, 0.02);
+            v.azimuth = heading;
+            s += frames::make_short(v, at(week, fix, seq++));
+            if (k % 5 == 0) {
+                frames::inspvax x;
+                x.lat = lat;
+                x.lon = lon;
+                x.height = v.height + 16.9;
+                x.undulation = -16.9f;
+                x.vnorth = vn;
+                x.veast = ve;
+                x.azimuth = heading;
+                s += frames::make(x, at(week, fix, seq++));
+            }
+            if (k == 0) {
+                frames::bestpos p;
+                p.lat = lat;
+                p.lon = lon;
+                p.height = v.height + 16.9;
+                p.undulation = -16.9f;
+                p.postype = 50;
+                p.svused = 24;
+                s += frames::make(p, at(week, fix, seq++));
+                s += frames::make_heading(static_cast<float>(heading), at(week, fix, seq++), 1335);
+            }
+        }
+        if (std::fwrite(s.data(), 1, s.size(), out) != s.size())
+            return false;
+        written += s.size();
+        ms += 1000;
+        if (ms >= 604800000u) {
+            ms -= 604800000u;
+            ++week;
+        }
+    }
+    return true;
+}
+
 void fill_noise(std::mt19937& rng, char* p, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i) {
