@@ -9,52 +9,43 @@
 static_assert(sizeof(logstore::satvis) + frame_crc == satvis_frame_max, "SATVIS slot");
 static_assert(sizeof(logstore::trackstat) + frame_crc == trackstat_frame_max, "TRACKSTAT slot");
 
-bool allonly(std::uint16_t id)
-{
-    switch (id) {
-    case id_inspva:
-    case id_inspvas:
-    case id_inspvax:
-    case id_bestxyz:
-    case id_psrdop2:
-    case id_satvis2:
-    case id_heading:
-    case id_heading2: return true;
-    default: return false;
-    }
-}
+static_assert(id_bestxyz > id_psrdop && id_inspva > id_psrdop && id_heading > id_psrdop &&
+                  id_satvis2 > id_psrdop && id_psrdop2 > id_psrdop && id_heading2 > id_psrdop &&
+                  id_inspvax > id_psrdop && id_bestpos < id_psrdop && id_time < id_psrdop,
+              "the logs only /all reads have the highest ids");
 
 namespace {
 
-// The slot and counter of a message id, or false when it is not stored.
+// The slot and counter of a message id, or false when it is not stored; a
+// log only /all reads is counted in nallonly on the way, whatever all says.
 bool slot_of(logstore& s, std::uint16_t id, bool all, std::uint8_t*& slot, int& room,
              std::int32_t*& counter)
 {
+#define PELLUCID_SLOT(name)                                                                        \
+    slot = s.name, room = sizeof s.name, counter = &s.n##name;                                     \
+    break
     switch (id) {
-    case id_bestpos: slot = s.bestpos, room = sizeof s.bestpos, counter = &s.nbestpos; break;
-    case id_bestvel: slot = s.bestvel, room = sizeof s.bestvel, counter = &s.nbestvel; break;
-    case id_satvis: slot = s.satvis, room = sizeof s.satvis, counter = &s.nsatvis; break;
-    case id_trackstat:
-        slot = s.trackstat, room = sizeof s.trackstat, counter = &s.ntrackstat;
-        break;
-    case id_time: slot = s.time, room = sizeof s.time, counter = &s.ntime; break;
-    case id_psrdop: slot = s.psrdop, room = sizeof s.psrdop, counter = &s.npsrdop; break;
-    default:
-        if (!all)
-            return false;
-        switch (id) {
-        case id_inspva: slot = s.inspva, room = sizeof s.inspva, counter = &s.ninspva; break;
-        case id_inspvas: slot = s.inspvas, room = sizeof s.inspvas, counter = &s.ninspvas; break;
-        case id_inspvax: slot = s.inspvax, room = sizeof s.inspvax, counter = &s.ninspvax; break;
-        case id_bestxyz: slot = s.bestxyz, room = sizeof s.bestxyz, counter = &s.nbestxyz; break;
-        case id_psrdop2: slot = s.psrdop2, room = sizeof s.psrdop2, counter = &s.npsrdop2; break;
-        case id_satvis2: slot = s.satvis2, room = sizeof s.satvis2, counter = &s.nsatvis2; break;
-        case id_heading: slot = s.heading, room = sizeof s.heading, counter = &s.nheading; break;
-        case id_heading2:
-            slot = s.heading2, room = sizeof s.heading2, counter = &s.nheading2;
-            break;
-        default: return false;
-        }
+    case id_bestpos: PELLUCID_SLOT(bestpos);
+    case id_bestvel: PELLUCID_SLOT(bestvel);
+    case id_satvis: PELLUCID_SLOT(satvis);
+    case id_trackstat: PELLUCID_SLOT(trackstat);
+    case id_time: PELLUCID_SLOT(time);
+    case id_psrdop: PELLUCID_SLOT(psrdop);
+    case id_inspva: PELLUCID_SLOT(inspva);
+    case id_inspvas: PELLUCID_SLOT(inspvas);
+    case id_inspvax: PELLUCID_SLOT(inspvax);
+    case id_bestxyz: PELLUCID_SLOT(bestxyz);
+    case id_psrdop2: PELLUCID_SLOT(psrdop2);
+    case id_satvis2: PELLUCID_SLOT(satvis2);
+    case id_heading: PELLUCID_SLOT(heading);
+    case id_heading2: PELLUCID_SLOT(heading2);
+    default: return false;
+    }
+#undef PELLUCID_SLOT
+    if (id > id_psrdop) { // every log only /all reads has a higher id
+        if (s.nallonly < INT32_MAX)
+            ++s.nallonly;
+        return all;
     }
     return true;
 }
@@ -69,16 +60,14 @@ void count(std::int32_t& n)
 
 void store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all)
 {
-    std::uint16_t id = ld_u16(frame + 4); // at 4 in either header
-    if (allonly(id))
-        count(s.nallonly);
-    bool shortf = is_short(frame);
-    if (shortf && !all)
-        return;
     std::uint8_t* slot;
     int room;
     std::int32_t* counter;
-    if (!slot_of(s, id, all, slot, room, counter))
+    // The message id is at 4 in either header.
+    if (!slot_of(s, ld_u16(frame + 4), all, slot, room, counter))
+        return;
+    bool shortf = is_short(frame);
+    if (shortf && !all)
         return;
     if (shortf) {
         // The long header's fields from the short one's: sync, header

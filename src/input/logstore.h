@@ -58,9 +58,6 @@ constexpr std::uint8_t fresh = 0xAA;
 // all is set.
 void store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all = false);
 
-// True for the message ids that only /all reads.
-bool allonly(std::uint16_t id);
-
 // Fields of a stored frame, by their offsets from the first sync byte.
 
 inline std::uint16_t msg_length(const std::uint8_t* f)
