@@ -10,20 +10,26 @@
 
 namespace {
 
+// Removes the blanks from the n characters at p; answers how many are left.
+std::size_t strip_blanks(char* p, std::size_t n)
+{
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] != ' ')
+            p[k++] = p[i];
+    return k;
+}
+
 // Ends the line whose text (n characters, whose exclusive OR is x) stands
 // at the end of the output buffer: removes blanks when there may be any,
 // appends the checksum of all but the first and last characters and CR LF,
 // and keeps it. Answers the cleaned length plus 3, or -1 once the output
-// has failed a write.
-int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
+// has failed a write. Inline: it ends every sentence.
+inline int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
 {
     char* p = out.buf + out.len;
     if (blanks) {
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < n; ++i)
-            if (p[i] != ' ')
-                p[k++] = p[i];
-        n = k;
+        n = strip_blanks(p, n);
         x = digits::xor_of(p, n);
     }
     unsigned sum = 0;

@@ -1,5 +1,8 @@
 // The sentence writer: formats sentences from the conversion state straight
-// into the output buffer and ends each as one line with its checksum.
+// into the output buffer and ends each as one line with its checksum; or,
+// into a deferred output buffer, keeps each as a record of the values it
+// prints, which format_records turns into the same text later, by the same
+// print.
 #pragma once
 
 #include <cstddef>
