@@ -248,6 +248,7 @@ static_assert(sizeof(rechead) == 8 && line_room % 8 == 0, "records stay aligned"
 static_assert(sizeof(rechead) + round8(sentence_room - 1) <= line_room,
               "a text fits the room of a line");
 
+// What every record kind must be, checked as the program is built.
 template <class R> struct record_rules {
     static_assert(std::is_trivially_copyable<R>::value, "a record is copied as bytes");
     static_assert(alignof(R) <= 8, "records stay 8-byte aligned in the buffer");
@@ -285,11 +286,11 @@ char* keep(outbuf& out, std::uint8_t kind, std::size_t size, std::uint16_t len =
 // so that the record's values go from the state to the print in registers
 // rather than through memory; format_records calls the print itself.
 #if defined(__GNUC__)
-#define WHOLE __attribute__((flatten, noinline))
+#define PRINT_WHOLE __attribute__((flatten, noinline))
 #else
-#define WHOLE
+#define PRINT_WHOLE
 #endif
-template <class R, class... A> WHOLE int print_now(outbuf& out, const A&... from)
+template <class R, class... A> PRINT_WHOLE int print_now(outbuf& out, const A&... from)
 {
     return print(R(from...), out);
 }
