@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -32,7 +33,9 @@ std::vector<std::string> split(const std::string& line)
 struct today : testing::Test {
     std::unique_ptr<logstore> store{new logstore()};
     nmeastate s{};
-    nmeaopt opt{1, 1, 1, 1, 0, 1, 1}; // /all, dated by the table
+    // /all, dated by the table; of the sentences /all adds, none (they are
+    // tested on their own).
+    nmeaopt opt{1, 1, 1, 1, 0, 1, 1, 0, 0, 0, 0};
     outfile out;
     std::size_t seen = 0;
 
@@ -300,6 +303,7 @@ TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)
     EXPECT_EQ(std::memcmp(store.get(), &zero, sizeof zero), 0);
     // With /all a short BESTPOS is a BESTPOS.
     opt.all = 1;
+    opt.gst = 0;
     EXPECT_EQ(
         feed(frames::short_frame(42, frames::body_of(frames::make(frames::bestpos{}, at())), at())),
         2);
@@ -308,3 +312,226 @@ TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)
 }
 
 } // namespace
+
+// The sentences /all adds, with every sentence switched on.
+struct adds : today {
+    adds() { opt.gsa = opt.gst = opt.vtg = opt.hdt = 1; }
+    // The kinds of the lines written since the last call ("GGA", "GPGSV"...).
+    std::vector<std::string> kinds()
+    {
+        std::vector<std::string> k;
+        for (const auto& l : fresh_lines())
+            k.push_back(l[0].substr(1, 2) == "GP" && l[0].substr(3) != "GSV" ? l[0].substr(3)
+                                                                             : l[0].substr(1));
+        return k;
+    }
+};
+
+using strings = std::vector<std::string>;
+
+TEST_F(adds, a_fix_writes_its_sentences_in_order_and_each_has_its_switch)
+{
+    EXPECT_EQ(feed(frames::make(frames::bestpos{}, at(1000))), 3);
+    EXPECT_EQ(kinds(), (strings{"GGA", "GST", "RMC"})); // no DOP, no velocity yet
+    feed(frames::make_psrdop(0.9f));
+    feed(frames::make(frames::bestvel{}));
+    feed(frames::make(frames::bestpos{}, at(2000)));
+    EXPECT_EQ(kinds(), (strings{"GGA", "GSA", "GST", "RMC", "VTG"}));
+    feed(frames::make(moving(), at(3000)));
+    EXPECT_EQ(kinds(), (strings{"GGA", "GSA", "GST", "RMC", "VTG", "HDT"}));
+    frames::inspva v;
+    feed(frames::make_short(v, at(4000)));
+    EXPECT_EQ(kinds(), (strings{"GGA", "GSA", "RMC", "VTG", "HDT"}));
+    feed(frames::make(frames::bestxyz{}, at(5000)));
+    EXPECT_EQ(kinds(), (strings{"GGA", "GSA", "RMC", "VTG"}));
+    // They are written for the fix, not for its GGA or RMC; each is
+    // switched off by its own option.
+    opt.gga = opt.rmc = 0;
+    feed(frames::make(moving(), at(6000)));
+    EXPECT_EQ(kinds(), (strings{"GSA", "GST", "VTG", "HDT"}));
+    opt.gsa = opt.vtg = 0;
+    feed(frames::make(moving(), at(7000)));
+    EXPECT_EQ(kinds(), (strings{"GST", "HDT"}));
+    opt.gst = opt.hdt = 0;
+    EXPECT_EQ(feed(frames::make(moving(), at(8000))), 0);
+    // A fix of an epoch already written writes nothing at all.
+    opt.gga = opt.rmc = opt.gsa = opt.gst = opt.vtg = opt.hdt = 1;
+    EXPECT_EQ(feed(frames::make(moving(), at(8000))), 0);
+    // Without /all none of them is written.
+    opt.all = 0;
+    feed(frames::make(frames::bestpos{}, at(9000)));
+    EXPECT_EQ(kinds(), (strings{"GGA", "RMC"}));
+}
+
+TEST_F(adds, gsa_takes_the_latest_dop_log)
+{
+    // PSRDOP: PDOP, HDOP, the satellites it lists (zeros left out, at most
+    // twelve, in NMEA numbers), VDOP from PDOP and HDOP.
+    frames::body b;
+    b.f32(2.5f).f32(2.5f).f32(1.5f).f32(2.0f).f32(1.1f).f32(5.0f);
+    const std::uint32_t prns[] = {5, 0, 40, 131, 12, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11};
+    b.u32(15);
+    for (std::uint32_t p : prns)
+        b.u32(p);
+    feed(frames::frame(174, b.bytes));
+    feed(frames::make(frames::bestpos{}, at(1000)));
+    EXPECT_EQ(fresh_lines()[1], (strings{"$GPGSA", "A", "3", "05", "67", "44", "12", "01", "02",
+                                         "03", "04", "06", "07", "08", "09", "2.5", "1.5", "2.0"}));
+    // A count beyond the message's room reads only what is there; a HDOP
+    // above the PDOP gives a VDOP of 0; a fix of quality 0 is type 1.
+    frames::body c;
+    c.f32(1.0f).f32(1.0f).f32(1.5f).f32(0).f32(0).f32(0).u32(1000).u32(7).u32(0);
+    feed(frames::frame(174, c.bytes));
+    frames::bestpos none;
+    none.postype = 0;
+    feed(frames::make(none, at(2000)));
+    EXPECT_EQ(fresh_lines()[1], (strings{"$GPGSA", "A", "1", "07", "", "", "", "", "", "", "", "",
+                                         "", "", "", "1.0", "1.5", "0.0"}));
+    // PSRDOP2: its three DOPs and no satellites.
+    feed(frames::make_psrdop2(1.8f, 0.9f, 1.5f));
+    feed(frames::make(frames::bestpos{}, at(3000)));
+    EXPECT_EQ(fresh_lines()[1], (strings{"$GPGSA", "A", "3", "", "", "", "", "", "", "", "", "", "",
+                                         "", "", "1.8", "0.9", "1.5"}));
+}
+
+TEST_F(adds, gst_puts_the_larger_deviation_on_the_major_axis)
+{
+    frames::inspvax x = moving();
+    x.sdlat = 0.5f, x.sdlon = 0.25f, x.sdheight = 1.125f;
+    feed(frames::make(x, at(1000)));
+    EXPECT_EQ(fresh_lines()[1], (strings{"$GPGST", "235943.00", "", "0.500", "0.250", "0.0",
+                                         "0.500", "0.250", "1.125"}));
+    x.sdlat = 0.25f, x.sdlon = 0.5f;
+    feed(frames::make(x, at(2000)));
+    EXPECT_EQ(fresh_lines()[1][5], "90.0");
+    x.sdlat = x.sdlon = 0.5f; // equal: latitude's
+    feed(frames::make(x, at(3000)));
+    EXPECT_EQ(fresh_lines()[1][5], "0.0");
+    x.sdlat = std::numeric_limits<float>::quiet_NaN();
+    feed(frames::make(x, at(4000)));
+    auto g = fresh_lines()[1];
+    EXPECT_EQ(g[3], "0.500");
+    EXPECT_EQ(g[5], "90.0");
+}
+
+TEST_F(adds, vtg_and_hdt_carry_the_fix_and_heading_logs_their_own_epochs)
+{
+    feed(frames::make(moving(), at(1000)));
+    auto l = fresh_lines();
+    EXPECT_EQ(l[3], (strings{"$GPVTG", "233.1", "T", "", "M", "9.719", "N", "18.000", "K"}));
+    EXPECT_EQ(l[4], (strings{"$GPHDT", "233.50", "T"}));
+    // HEADING and HEADING2 of one epoch give one HDT; a later epoch, or
+    // one a second or more earlier, another; a heading without a solution
+    // none. They need no UTC offset.
+    opt.autoutc = 0;
+    EXPECT_EQ(feed(frames::make_heading(12.345f, at(5000))), 1);
+    EXPECT_EQ(feed(frames::make_heading(12.5f, at(5000), 1335)), 0);
+    EXPECT_EQ(feed(frames::make_heading(13.0f, at(4001), 1335)), 0);
+    EXPECT_EQ(feed(frames::make_heading(14.0f, at(6000), 971, 1)), 0);
+    EXPECT_EQ(feed(frames::make_heading(15.0f, at(4000), 1335)), 1);
+    EXPECT_EQ(feed(frames::frame(971, std::string(15, '\0'), at(9000))), 0); // too short
+    l = fresh_lines();
+    ASSERT_EQ(l.size(), 2u);
+    EXPECT_EQ(l[0], (strings{"$GPHDT", "12.35", "T"})); // the float 12.345 is 12.3450002...
+    EXPECT_EQ(l[1], (strings{"$GPHDT", "15.00", "T"}));
+    // An INS fix's HDT does not count for the heading logs' epochs.
+    feed(frames::make(moving(), at(7000)));
+    fresh_lines();
+    EXPECT_EQ(feed(frames::make_heading(16.0f, at(6500))), 1);
+}
+
+// Satellites by system: sats of (receiver number, elevation).
+std::vector<frames::satellite> sats(std::initializer_list<std::pair<int, double>> v)
+{
+    std::vector<frames::satellite> out;
+    for (auto& p : v)
+        out.push_back({static_cast<std::int16_t>(p.first), p.second, 100.0});
+    return out;
+}
+
+// A primary L1 channel of a system (TRACKSTAT numbering), and another.
+frames::channel primary(std::uint32_t sys, int prn, float cno)
+{
+    return {static_cast<std::int16_t>(prn), 0x08109c04u | sys << 16, cno};
+}
+frames::channel secondary(std::uint32_t sys, int prn, float cno)
+{
+    return {static_cast<std::int16_t>(prn), 0x01309c0bu | sys << 16, cno};
+}
+
+TEST_F(adds, every_system_its_own_talker_and_numbers)
+{
+    feed(frames::make_satvis2(0, sats({{5, 40}, {33, 10}, {12, -1}, {7, 0.0}})));
+    feed(frames::make_satvis2(2, sats({{131, 20}, {119, 20}})));
+    feed(frames::make_satvis2(1, sats({{3, 50}, {33, 50}, {24, 5}})));
+    feed(frames::make_satvis2(5, sats({{36, 30}, {37, 30}})));
+    feed(frames::make_satvis2(6, sats({{63, 25}, {64, 25}})));
+    feed(frames::make_satvis2(7, sats({{193, 60}, {203, 60}})));
+    feed(frames::make_satvis2(9, sats({{14, 15}, {15, 15}})));
+    feed(frames::make_satvis2(4, sats({{1, 15}}))); // a system not written
+    EXPECT_TRUE(fresh_lines().empty());
+    int written = feed(frames::make_trackstat({
+        primary(0, 5, 45.9f), secondary(0, 7, 30.0f), primary(2, 131, 38.0f),
+        primary(1, 40, 41.0f), // GLONASS slot 3
+        primary(1, 61, 33.0f), // slot 24
+        primary(3, 36, 44.0f), primary(4, 63, 39.0f), primary(5, 193, 47.0f), primary(6, 14, 36.0f),
+        primary(7, 14, 99.0f), // system 7 is not read
+        primary(0, 5, 46.5f),  // the later channel wins
+    }));
+    auto l = fresh_lines();
+    EXPECT_EQ(written, 6);
+    ASSERT_EQ(l.size(), 6u);
+    EXPECT_EQ(l[0], (strings{"$GPGSV", "1", "1", "3", "05", "40", "100", "46", "07", "00", "100",
+                             "", "44", "20", "100", "38"}));
+    EXPECT_EQ(l[1],
+              (strings{"$GLGSV", "1", "1", "2", "67", "50", "100", "41", "88", "05", "100", "33"}));
+    EXPECT_EQ(l[2], (strings{"$GAGSV", "1", "1", "1", "36", "30", "100", "44"}));
+    EXPECT_EQ(l[3], (strings{"$GBGSV", "1", "1", "1", "63", "25", "100", "39"}));
+    EXPECT_EQ(l[4], (strings{"$GQGSV", "1", "1", "1", "01", "60", "100", "47"}));
+    EXPECT_EQ(l[5], (strings{"$GIGSV", "1", "1", "1", "14", "15", "100", "36"}));
+}
+
+TEST_F(adds, the_first_satvis2_ends_the_pairing_of_satvis_and_trackstat_for_good)
+{
+    // Before any SATVIS: a TRACKSTAT writes its own cycle, each satellite
+    // once, without elevation and azimuth, and is not kept.
+    feed(frames::make_trackstat({primary(0, 5, 40.0f), primary(1, 40, 30.0f), primary(0, 5, 42.0f),
+                                 secondary(0, 9, 35.0f), primary(0, 0, 35.0f)}));
+    EXPECT_EQ(fresh_lines(), (std::vector<strings>{{"$GPGSV", "1", "1", "1", "05", "", "", "42"},
+                                                   {"$GLGSV", "1", "1", "1", "67", "", "", "30"}}));
+    // A SATVIS: from now on the two pair, as without /all.
+    feed(frames::make_satvis({{5, 40, 100}}));
+    EXPECT_TRUE(fresh_lines().empty());
+    feed(frames::make_trackstat({primary(0, 5, 40.0f)}));
+    EXPECT_EQ(kinds(), (strings{"GPGSV"}));
+    // A SATVIS waiting for its TRACKSTAT is dropped by the first SATVIS2;
+    // a SATVIS2 of a system not written starts nothing.
+    feed(frames::make_satvis({{5, 40, 100}}));
+    feed(frames::make_satvis2(4, sats({{3, 10}})));
+    EXPECT_EQ(store->satvis[0], fresh);
+    feed(frames::make_satvis2(5, sats({{3, 10}})));
+    EXPECT_EQ(store->satvis[0], 0);
+    feed(frames::make_satvis({{5, 40, 100}}));
+    EXPECT_TRUE(fresh_lines().empty());
+    feed(frames::make_trackstat({primary(3, 3, 40.0f), primary(0, 5, 41.0f)}));
+    EXPECT_EQ(fresh_lines(),
+              (std::vector<strings>{{"$GAGSV", "1", "1", "1", "03", "10", "100", "40"}}));
+    EXPECT_EQ(store->nsatvis, 3);
+    EXPECT_EQ(store->nsatvis2, 2);
+}
+
+TEST_F(adds, a_group_holds_at_most_36_satellites_gps_before_sbas)
+{
+    std::vector<frames::satellite> g, b;
+    for (int i = 1; i <= 32; ++i)
+        g.push_back({static_cast<std::int16_t>(i), 10.0, 20.0});
+    for (int i = 120; i <= 151; ++i)
+        b.push_back({static_cast<std::int16_t>(i), 10.0, 20.0});
+    feed(frames::make_satvis2(0, g));
+    feed(frames::make_satvis2(2, b));
+    EXPECT_EQ(feed(frames::make_trackstat({})), 9);
+    auto l = fresh_lines();
+    EXPECT_EQ(l[0][3], "36");
+    EXPECT_EQ(l[8][4], "33"); // SBAS 120, after the 32 GPS satellites
+    EXPECT_EQ(l[8].size(), 4u + 4 * 4);
+}

@@ -248,6 +248,18 @@ struct hostile {
         s.nsats = static_cast<std::int32_t>(rng() % 45) - 2;
         for (int i = 0; i < s.nsats; ++i)
             s.sats[i] = {any_int(), any_int(), any_int(), any_int() - 5};
+        // What /all adds: DOPs and the satellites of the solution, the
+        // deviations of a fix, a heading; satellites known only from a
+        // tracking channel.
+        s.pdop = any_double(), s.vdop = any_double();
+        s.ndopsats = static_cast<std::int32_t>(rng() % 15) - 1;
+        for (std::int32_t& v : s.dopsats)
+            v = any_int();
+        s.sdlat = any_double(), s.sdlon = any_double(), s.sdheight = any_double();
+        s.heading = any_double();
+        for (int i = 0; i < s.nsats; ++i)
+            if (rng() % 8 == 0)
+                s.sats[i].elevation = no_elevation;
         return s;
     }
 };
@@ -392,7 +404,9 @@ std::string c_glgsv(const nmeastate& s)
         bool fit = true;
         for (int i = 4 * (k - 1); i < n && i < 4 * k; ++i) {
             const satinfo& v = s.sats[i];
-            std::string slot = c_print(",%02d,%02d,%03d,", v.prn, v.elevation, v.azimuth) +
+            std::string slot = (v.elevation == no_elevation
+                                    ? c_print(",%02d,,,", v.prn)
+                                    : c_print(",%02d,%02d,%03d,", v.prn, v.elevation, v.azimuth)) +
                                (v.snr > 0 ? c_print("%02d", v.snr) : "");
             fit = fit && slot.size() <= 31;
             t += slot;
@@ -401,6 +415,38 @@ std::string c_glgsv(const nmeastate& s)
             lines += c_line(t + "*", 256);
     }
     return lines;
+}
+
+std::string c_gsa(const nmeastate& s)
+{
+    std::string t = c_print("$GPGSA,A,%d,", s.quality != 0 ? 3 : 1);
+    for (int i = 0; i < 12; ++i)
+        t += (i < s.ndopsats ? c_print("%02d", s.dopsats[i]) : "") + ",";
+    t += c_fixed(s.pdop, 1) + "," + c_fixed(s.hdop, 1) + "," + c_fixed(s.vdop, 1) + "*";
+    return c_line(t, 256);
+}
+
+std::string c_gst(const nmeastate& s)
+{
+    bool north = s.sdlat >= s.sdlon;
+    std::string t = c_print("$GPGST,%02d%02d%02d.%02d,,", s.hour, s.minute, s.second, s.hsec) +
+                    c_fixed(north ? s.sdlat : s.sdlon, 3) + "," +
+                    c_fixed(north ? s.sdlon : s.sdlat, 3) + "," + (north ? "0.0," : "90.0,") +
+                    c_fixed(s.sdlat, 3) + "," + c_fixed(s.sdlon, 3) + "," + c_fixed(s.sdheight, 3) +
+                    "*";
+    return c_line(t, 256);
+}
+
+std::string c_vtg(const nmeastate& s)
+{
+    return c_line("$GPVTG," + c_fixed(s.track, 1) + ",T,,M," + c_fixed(s.speed / 0.514444, 3) +
+                      ",N," + c_fixed(s.speed * 3.6, 3) + ",K*",
+                  256);
+}
+
+std::string c_hdt(const nmeastate& s)
+{
+    return c_line("$GPHDT," + c_fixed(s.heading, 2) + ",T*", 256);
 }
 
 // Every sentence kind alone, on both paths: the text written at once is the
@@ -421,6 +467,10 @@ TEST(writer, every_sentence_kind_prints_as_c_does_on_both_paths)
         {"GPGSV", put_gsv, nullptr, true, true},
         {"GLGSV", [](nmeastate& s, outbuf& o) { return put_gsv_group("GL", s.sats, s.nsats, o); },
          c_glgsv, true, true},
+        {"GSA", [](nmeastate& s, outbuf& o) { return put_gsa(s, o); }, c_gsa, false, true},
+        {"GST", [](nmeastate& s, outbuf& o) { return put_gst(s, o); }, c_gst, false, true},
+        {"VTG", [](nmeastate& s, outbuf& o) { return put_vtg(s, o); }, c_vtg, false, true},
+        {"HDT", [](nmeastate& s, outbuf& o) { return put_hdt(s.heading, o); }, c_hdt, false, true},
     };
     for (const kind& k : kinds) {
         SCOPED_TRACE(k.name);

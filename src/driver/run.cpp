@@ -104,7 +104,8 @@ int run(int argc, wchar_t** argv)
         usage();
         return 1;
     }
-    job.opt = {opt.gga, opt.rmc, opt.gsv, opt.zda, 0, opt.all, auto_utc(opt)};
+    job.opt = {opt.gga,       opt.rmc, opt.gsv, opt.zda, 0,      opt.all,
+               auto_utc(opt), opt.gsa, opt.gst, opt.vtg, opt.hdt};
     if (opt.utcsec > 0)
         manual_utc(job, opt.utcsec);
 

@@ -148,6 +148,16 @@ inline bestpos_log read_bestpos(const std::uint8_t* f)
             ld_f64(f + 44), ld_f64(f + 52), ld_f32(f + 60), f[93]};
 }
 
+// BESTPOS's standard deviations of latitude, longitude and height, metres.
+struct sigmas {
+    float lat, lon, height;
+};
+
+inline sigmas read_bestpos_sd(const std::uint8_t* f)
+{
+    return {ld_f32(f + 68), ld_f32(f + 72), ld_f32(f + 76)};
+}
+
 struct bestvel_log {
     std::uint32_t solstat;
     double hspeed, track, vspeed; // m/s, degrees, m/s
@@ -175,6 +185,23 @@ inline time_log read_time(const std::uint8_t* f)
 inline float read_hdop(const std::uint8_t* f)
 {
     return ld_f32(f + 36);
+}
+
+// PSRDOP: PDOP at body offset 4, then after HDOP and others the count of
+// satellites at 24 and their PRNs (4 bytes each) from 28.
+constexpr int psrdop_fixed = 28; // body bytes before the PRNs
+constexpr int psrdop_max = 512;  // PRNs a slot holds
+inline float read_pdop(const std::uint8_t* f)
+{
+    return ld_f32(f + 32);
+}
+inline std::uint32_t psrdop_count(const std::uint8_t* f)
+{
+    return ld_u32(f + 52);
+}
+inline std::uint32_t psrdop_prn(const std::uint8_t* f, int i)
+{
+    return ld_u32(f + frame_header + psrdop_fixed + 4 * i);
 }
 
 // The GPS time of a frame's header: week and milliseconds into the week.
@@ -249,6 +276,39 @@ inline psrdop2_log read_psrdop2(const std::uint8_t* f)
 {
     const std::uint8_t* b = f + frame_header;
     return {ld_f32(b + 4), ld_f32(b + 8), ld_f32(b + 12)};
+}
+
+// HEADING and HEADING2: solution status, and the heading at body offset 12.
+struct heading_log {
+    std::uint32_t solstat;
+    float heading; // degrees
+};
+
+inline heading_log read_heading(const std::uint8_t* f)
+{
+    return {ld_u32(f + frame_header), ld_f32(f + frame_header + 12)};
+}
+
+// SATVIS2: the satellite system at body offset 0, a count at 12, then
+// 40-byte records from 16.
+constexpr int satvis2_fixed = 16;
+struct satvis2_rec {
+    std::uint16_t id;
+    double elevation, azimuth; // degrees
+};
+
+inline std::uint32_t satvis2_system(const std::uint8_t* f)
+{
+    return ld_u32(f + frame_header);
+}
+inline std::uint32_t satvis2_count(const std::uint8_t* f)
+{
+    return ld_u32(f + frame_header + 12);
+}
+inline satvis2_rec read_satvis2(const std::uint8_t* f, int i)
+{
+    const std::uint8_t* r = f + frame_header + satvis2_fixed + 40 * i;
+    return {ld_u16(r), ld_f64(r + 8), ld_f64(r + 16)};
 }
 
 // SATVIS: a count at 36, then 40-byte records from 40.

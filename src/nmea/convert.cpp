@@ -128,6 +128,184 @@ bool take_satellites(logstore& store, nmeastate& s)
     return n > 0;
 }
 
+// Records of a stored frame counted in 32 unsigned bits, bounded by what its
+// message length has room for.
+int records_u32(std::uint32_t count, int msglen, int fixed, int size)
+{
+    if (msglen < fixed)
+        return 0;
+    auto room = static_cast<std::uint32_t>((msglen - fixed) / size);
+    return static_cast<int>(count < room ? count : room);
+}
+
+// The system of a SATVIS2 log, and of a TRACKSTAT channel (bits 16 to 18 of
+// its tracking status); -1 for a system that is not written.
+int satvis2_sys(std::uint32_t system)
+{
+    switch (system) {
+    case 0: return sys_gps;
+    case 1: return sys_glonass;
+    case 2: return sys_sbas;
+    case 5: return sys_galileo;
+    case 6: return sys_beidou;
+    case 7: return sys_qzss;
+    case 9: return sys_navic;
+    default: return -1;
+    }
+}
+
+int trackstat_sys(std::uint32_t status)
+{
+    constexpr int by_bits[8] = {sys_gps,    sys_glonass, sys_sbas,  sys_galileo,
+                                sys_beidou, sys_qzss,    sys_navic, -1};
+    return by_bits[(status >> 16) & 7];
+}
+
+// The NMEA number of a satellite of a system, from the number a SATVIS2
+// record gives it (a GLONASS slot) or a TRACKSTAT channel (a GLONASS slot
+// plus 37); 0 when it lies outside the system's range.
+constexpr std::int32_t most_number = 96; // GLONASS slot 32
+std::int32_t sky_number(int sys, std::int32_t id, bool trackstat)
+{
+    auto within = [&](std::int32_t lo, std::int32_t hi) { return id >= lo && id <= hi; };
+    switch (sys) {
+    case sys_gps: return within(1, 32) ? id : 0;
+    case sys_sbas: return within(120, 151) ? id - 87 : 0;
+    case sys_glonass:
+        if (trackstat)
+            id -= 37;
+        return within(1, 32) ? 64 + id : 0;
+    case sys_galileo: return within(1, 36) ? id : 0;
+    case sys_beidou: return within(1, 63) ? id : 0;
+    case sys_qzss: return within(193, 202) ? id - 192 : 0;
+    default: return within(1, 14) ? id : 0; // NavIC
+    }
+}
+
+// Takes a SATVIS2 of a system that is written: its satellites above the
+// horizon, in record order, become the system's list. The first starts the
+// mode in which only a TRACKSTAT writes satellites, for good, and drops a
+// SATVIS or TRACKSTAT waiting for its partner.
+void take_satvis2(logstore& store, nmeastate& s)
+{
+    const std::uint8_t* f = store.satvis2;
+    if (!holds(f, satvis2_needs))
+        return;
+    int sys = satvis2_sys(satvis2_system(f));
+    if (sys < 0)
+        return;
+    if (!s.skymode) {
+        s.skymode = 1;
+        store.satvis[0] = store.trackstat[0] = 0;
+    }
+    int n = 0;
+    int nrec = records_u32(satvis2_count(f), msg_length(f), satvis2_fixed, 40);
+    for (int i = 0; i < nrec && n < group_max; ++i) {
+        satvis2_rec r = read_satvis2(f, i);
+        std::int32_t number = sky_number(sys, r.id, false);
+        if (r.elevation >= 0.0 && number != 0)
+            s.sky[sys][n++] = {number, to_i32(r.elevation), to_i32(r.azimuth), -1};
+    }
+    s.nsky[sys] = n;
+}
+
+// The satellites of each system to write, with their C/No.
+struct skycycle {
+    satinfo sats[nsys][group_max];
+    std::int32_t n[nsys];
+};
+
+// A cycle of GSV groups from a TRACKSTAT: with the latest SATVIS2 lists, or
+// (alone) from its own channels, each satellite once, at its first channel,
+// with elevation and azimuth unknown. A satellite's C/No is that of the
+// last primary L1 channel of its system and number.
+void sky_cycle(const std::uint8_t* ts, const nmeastate& s, skycycle& c, bool alone)
+{
+    std::int32_t cno[nsys][most_number + 1];
+    bool seen[nsys][most_number + 1] = {};
+    for (auto& row : cno)
+        for (std::int32_t& v : row)
+            v = -1;
+    for (int k = 0; k < nsys; ++k)
+        c.n[k] = alone ? 0 : s.nsky[k];
+    int nts = records(trackstat_count(ts), msg_length(ts), trackstat_fixed);
+    for (int i = 0; i < nts; ++i) {
+        trackstat_rec ch = read_trackstat(ts, i);
+        if ((ch.status & 0x08000000u) == 0 || ch.prn == 0)
+            continue;
+        int sys = trackstat_sys(ch.status);
+        std::int32_t number = sys < 0 ? 0 : sky_number(sys, ch.prn, true);
+        if (number == 0)
+            continue;
+        cno[sys][number] = to_i32(ch.cno);
+        if (alone && !seen[sys][number] && c.n[sys] < group_max) {
+            seen[sys][number] = true;
+            c.sats[sys][c.n[sys]++] = {number, no_elevation, 0, -1};
+        }
+    }
+    for (int k = 0; k < nsys; ++k)
+        for (std::int32_t i = 0; i < c.n[k]; ++i) {
+            satinfo& v = c.sats[k][i];
+            if (!alone)
+                v = s.sky[k][i];
+            v.snr = cno[k][v.prn];
+        }
+}
+
+// Writes the cycle's groups in talker order (GPS and SBAS together under
+// GP); answers the sentences written.
+std::int32_t put_cycle(const skycycle& c, outbuf& out)
+{
+    satinfo gp[group_max];
+    std::int32_t n = 0;
+    for (int k : {sys_gps, sys_sbas})
+        for (std::int32_t i = 0; i < c.n[k] && n < group_max; ++i)
+            gp[n++] = c.sats[k][i];
+    std::int32_t count = put_gsv_group("GP", gp, n, out);
+    const char* talkers[nsys] = {"", "", "GL", "GA", "GB", "GQ", "GI"};
+    for (int k = sys_glonass; k < nsys; ++k)
+        count += put_gsv_group(talkers[k], c.sats[k], c.n[k], out);
+    return count;
+}
+
+// Takes a PSRDOP with /all: PDOP, VDOP from PDOP and HDOP, and the NMEA
+// numbers of its first twelve satellites.
+void take_dops(const std::uint8_t* f, nmeastate& s)
+{
+    double p = read_pdop(f), h = s.hdop;
+    double d = p * p - h * h;
+    s.pdop = p;
+    s.vdop = d < 0.0 ? 0.0 : std::sqrt(d);
+    s.dopfrom = 1;
+    int n = 0;
+    int nrec = records_u32(psrdop_count(f), msg_length(f), psrdop_fixed, 4);
+    for (int i = 0; i < nrec && i < psrdop_max && n < 12; ++i) {
+        std::uint32_t prn = psrdop_prn(f, i);
+        if (prn != 0)
+            s.dopsats[n++] = nmea_prn(static_cast<std::int32_t>(prn));
+    }
+    s.ndopsats = n;
+}
+
+// Takes a HEADING or HEADING2 with a computed solution at a new epoch (by
+// the rule fixes follow, kept apart from theirs); answers whether an HDT is
+// due.
+bool take_heading(const std::uint8_t* f, nmeastate& s)
+{
+    if (!holds(f, heading_needs))
+        return false;
+    heading_log h = read_heading(f);
+    if (h.solstat != 0)
+        return false;
+    std::int64_t t = gps_ms(header_week(f), header_msec(f));
+    if (s.hasheading && t <= s.lastheading && t > s.lastheading - 1000)
+        return false;
+    s.lastheading = t;
+    s.hasheading = 1;
+    s.heading = h.heading;
+    return true;
+}
+
 // Takes a valid TIME log; answers whether it calls for a ZDA.
 bool take_time(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
 {
@@ -161,6 +339,8 @@ struct fixin {
     std::uint32_t msec;
     double lat, lon, height, undulation;
     std::int32_t svused, quality;
+    const sigmas* sd = nullptr;      // BESTPOS and INSPVAX give them
+    const double* azimuth = nullptr; // an INS fix gives its own
 };
 
 void count(std::int32_t& n)
@@ -183,6 +363,15 @@ bool take_fix(const fixin& f, nmeastate& s, const nmeaopt& opt)
             return false;
         s.lastfix = t;
         s.hasfix = 1;
+        s.fixsd = f.sd != nullptr;
+        if (f.sd) {
+            s.sdlat = f.sd->lat;
+            s.sdlon = f.sd->lon;
+            s.sdheight = f.sd->height;
+        }
+        s.fixins = f.azimuth != nullptr;
+        if (f.azimuth)
+            s.azimuth = *f.azimuth;
     }
     s.lat = f.lat;
     s.lon = f.lon;
@@ -221,9 +410,10 @@ bool take_position(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
     s.lastund = p.undulation;
     s.lastsv = p.svused;
     s.haspostype = s.hasund = s.hassv = 1;
-    return take_fix(
-        {p.week, p.msec, p.lat, p.lon, p.height, p.undulation, p.svused, quality_of(p.postype)}, s,
-        opt);
+    sigmas sd = read_bestpos_sd(slot);
+    return take_fix({p.week, p.msec, p.lat, p.lon, p.height, p.undulation, p.svused,
+                     quality_of(p.postype), &sd},
+                    s, opt);
 }
 
 // Speed, track and vertical speed from north, east and up velocities.
@@ -261,8 +451,9 @@ bool take_inspvax(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
     s.lastund = x.undulation;
     s.haspostype = s.hasund = 1;
     take_ins_velocity(x.vnorth, x.veast, x.vup, s);
+    sigmas sd{x.sdlat, x.sdlon, x.sdheight};
     return take_fix({header_week(slot), header_msec(slot), x.lat, x.lon, x.height, x.undulation,
-                     latest_sv(s), quality_of(x.postype)},
+                     latest_sv(s), quality_of(x.postype), &sd, &x.azimuth},
                     s, opt);
 }
 
@@ -284,7 +475,7 @@ bool take_inspva(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
         quality = quality_of(s.lastpostype);
     double und = latest_und(s);
     return take_fix({header_week(slot), header_msec(slot), v.lat, v.lon, v.height - und, und,
-                     latest_sv(s), quality},
+                     latest_sv(s), quality, nullptr, &v.azimuth},
                     s, opt);
 }
 
@@ -333,7 +524,27 @@ template <class F> bool use(std::uint8_t* slot, F take)
 std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& opt)
 {
     bool gga = false, rmc = false, gsv = false, zda = false;
+    bool cycle = false, heading = false;
+    skycycle sky;
 
+    if (opt.all) {
+        // Satellites of every system: once a SATVIS2 has been read, each
+        // TRACKSTAT writes a cycle of groups from the latest lists; before
+        // any SATVIS, a TRACKSTAT writes one from its own channels.
+        if (store.satvis2[0] == fresh) {
+            take_satvis2(store, s);
+            store.satvis2[0] = 0;
+        }
+        if (store.satvis[0] == fresh)
+            s.satvisread = 1;
+        if (s.skymode)
+            store.satvis[0] = 0; // counted, no longer paired
+        if ((s.skymode || !s.satvisread) && store.trackstat[0] == fresh) {
+            sky_cycle(store.trackstat, s, sky, !s.skymode);
+            cycle = true;
+            store.trackstat[0] = 0;
+        }
+    }
     // SATVIS and TRACKSTAT wait for each other; either is replaced by a newer
     // copy of itself meanwhile.
     if (store.satvis[0] == fresh && store.trackstat[0] == fresh)
@@ -346,13 +557,20 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
         if (holds(store.psrdop, psrdop_needs)) {
             s.hdop = read_hdop(store.psrdop);
             s.hashdop = 1;
+            if (opt.all)
+                take_dops(store.psrdop, s);
         }
         store.psrdop[0] = 0;
     }
     if (store.psrdop2[0] == fresh) { // the later of PSRDOP and PSRDOP2 holds
         if (holds(store.psrdop2, psrdop2_needs)) {
-            s.hdop = read_psrdop2(store.psrdop2).hdop;
+            psrdop2_log d = read_psrdop2(store.psrdop2);
+            s.hdop = d.hdop;
             s.hashdop = 1;
+            s.pdop = d.pdop;
+            s.vdop = d.vdop;
+            s.dopfrom = 2;
+            s.ndopsats = 0;
         }
         store.psrdop2[0] = 0;
     }
@@ -367,22 +585,40 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
         fix(use(store.inspva, [&](const std::uint8_t* f) { return take_inspva(f, s, opt); }));
         fix(use(store.inspvas, [&](const std::uint8_t* f) { return take_inspva(f, s, opt); }));
         fix(use(store.bestxyz, [&](const std::uint8_t* f) { return take_xyz(f, s, opt); }));
-        for (std::uint8_t* slot : {store.satvis2, store.heading, store.heading2})
-            slot[0] = 0;
+        for (std::uint8_t* slot : {store.heading, store.heading2})
+            heading =
+                use(slot, [&](const std::uint8_t* f) { return take_heading(f, s); }) || heading;
     }
     if (store.bestvel[0] == fresh) {
         take_velocity(store.bestvel, s);
         store.bestvel[0] = 0;
     }
 
+    // The sentences of a fix, in order: GGA, GSA, GST, RMC, VTG, HDT; then
+    // a heading's HDT, the satellites, the date. The sentences /all adds
+    // are written for every fix, whether or not GGA and RMC are.
     std::int32_t count = 0;
-    if (gga && opt.gga && put_gga(s, out) != 0)
-        ++count;
-    if (rmc && opt.rmc && put_rmc(s, out) != 0)
-        ++count;
+    auto put = [&](bool want, int wrote) { count += want && wrote != 0 ? 1 : 0; };
+    bool extra = gga && opt.all;
+    if (gga && opt.gga)
+        put(true, put_gga(s, out));
+    if (extra && opt.gsa && s.dopfrom)
+        put(true, put_gsa(s, out));
+    if (extra && opt.gst && s.fixsd)
+        put(true, put_gst(s, out));
+    if (rmc && opt.rmc)
+        put(true, put_rmc(s, out));
+    if (extra && opt.vtg && s.hasvel)
+        put(true, put_vtg(s, out));
+    if (extra && opt.hdt && s.fixins)
+        put(true, put_hdt(s.azimuth, out));
+    if (heading && opt.hdt)
+        put(true, put_hdt(s.heading, out));
     if (gsv && opt.gsv)
         count += put_gsv(s, out);
-    if (zda && opt.zda && put_zda(s, out) != 0)
-        ++count;
+    if (cycle && opt.gsv)
+        count += put_cycle(sky, out);
+    if (zda && opt.zda)
+        put(true, put_zda(s, out));
     return count;
 }

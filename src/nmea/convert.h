@@ -18,6 +18,8 @@ struct nmeaopt {
     std::int32_t manualutc;
     std::int32_t all = 0;
     std::int32_t autoutc = 0;
+    // Written with all only: $GPGSA, $GPGST, $GPVTG, $GPHDT.
+    std::int32_t gsa = 1, gst = 1, vtg = 1, hdt = 1;
 };
 
 // Answers the number of sentences written for this call.

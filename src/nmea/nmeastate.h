@@ -10,7 +10,18 @@ struct satinfo {
     std::int32_t snr;       // C/No in whole dB-Hz, -1 when no channel gave one
 };
 
+// elevation of a satellite known only from a tracking channel: its
+// elevation and azimuth are written empty.
+constexpr std::int32_t no_elevation = -1;
+
 constexpr int max_sats = 128;
+
+// The satellite systems, in the order their GSV groups are written: GPS and
+// SBAS under $GP, GLONASS $GL, Galileo $GA, BeiDou $GB, QZSS $GQ, NavIC $GI.
+enum satsys { sys_gps, sys_sbas, sys_glonass, sys_galileo, sys_beidou, sys_qzss, sys_navic, nsys };
+
+// The most satellites a GSV group writes.
+constexpr int group_max = 36;
 
 struct daydate {
     std::int64_t dayno; // days since the GPS epoch
@@ -63,4 +74,30 @@ struct nmeastate {
     std::int32_t hastable;
     // Fixes taken while no UTC offset was known, so not written.
     std::int32_t undated;
+
+    // Read with /all:
+    // The dilution of precision of the latest PSRDOP (1) or PSRDOP2 (2),
+    // or none (0); with PSRDOP, the NMEA numbers of its first twelve
+    // satellites.
+    std::int32_t dopfrom;
+    double pdop, vdop;
+    std::int32_t dopsats[12];
+    std::int32_t ndopsats;
+    // Of the fix taken last: its standard deviations (BESTPOS and INSPVAX
+    // give them), and the azimuth of an INS fix.
+    std::int32_t fixsd;
+    double sdlat, sdlon, sdheight;
+    std::int32_t fixins;
+    double azimuth;
+    // The heading of the last HEADING or HEADING2 written, and its GPS time
+    // (milliseconds since the epoch).
+    double heading;
+    std::int64_t lastheading;
+    std::int32_t hasheading;
+    // Satellites in view by system, from the latest SATVIS2 of each, once
+    // one has been read (skymode); and whether a SATVIS has been read.
+    std::int32_t skymode;
+    std::int32_t satvisread;
+    satinfo sky[nsys][group_max];
+    std::int32_t nsky[nsys];
 };

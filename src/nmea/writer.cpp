@@ -63,7 +63,10 @@ int emit(fields& f, outbuf& out)
 
 constexpr literal gga_head = lit("$GPGGA,"), rmc_head = lit("$GPRMC,"), zda_head = lit("$GPZDA,"),
                   gsv_head = lit("GSV,"), metres = lit(",M,"), gga_tail = lit(",M,,*"),
-                  valid = lit(",A,"), rmc_tail = lit(",,,*"), zda_tail = lit(",,*");
+                  valid = lit(",A,"), rmc_tail = lit(",,,*"), zda_tail = lit(",,*"),
+                  gsa_head = lit("$GPGSA,A,"), gst_head = lit("$GPGST,"), vtg_head = lit("$GPVTG,"),
+                  vtg_true = lit(",T,,M,"), vtg_knots = lit(",N,"), vtg_tail = lit(",K*"),
+                  hdt_head = lit("$GPHDT,"), hdt_tail = lit(",T*");
 
 // Every sentence is one definition: a record of exactly the values it
 // prints, made by its constructor from the conversion state (and a default
@@ -166,18 +169,6 @@ int print(const zdarec& r, outbuf& out)
     return emit(f, out);
 }
 
-// The satellite number NMEA uses for a receiver's number: GLONASS slots,
-// which the receiver numbers 38 to 61, are 65 to 88; SBAS PRNs 120 to 151
-// are 33 to 64; every other number (GPS 1 to 32 among them) is kept.
-std::int32_t nmea_prn(std::int32_t prn)
-{
-    if (prn >= 38 && prn <= 61)
-        return prn + 27;
-    if (prn >= 120 && prn <= 151)
-        return prn - 87;
-    return prn;
-}
-
 // "$<talker>GSV,%d,%d,%d%s%s%s%s*": sentence k of a group of `total`
 // sentences for `count` satellites, with a slot ",%02d,%02d,%03d,%02d"
 // (NMEA satellite number, elevation, azimuth, SNR) for each of its up to
@@ -208,7 +199,11 @@ int print(const gsvrec& r, outbuf& out)
         const satinfo& v = r.sats[i];
         char room[32];
         fields slot(room, sizeof room);
-        slot.c(',').d(v.prn, 2).c(',').d(v.elevation, 2).c(',').d(v.azimuth, 3).c(',');
+        slot.c(',').d(v.prn, 2).c(',');
+        if (v.elevation == no_elevation) // known from a tracking channel alone
+            slot.c(',').c(',');
+        else
+            slot.d(v.elevation, 2).c(',').d(v.azimuth, 3).c(',');
         if (v.snr > 0)
             slot.d(v.snr, 2);
         slots_fit = slots_fit && slot.fits();
@@ -220,11 +215,106 @@ int print(const gsvrec& r, outbuf& out)
     return slots_fit ? emit(f, out) : 0;
 }
 
+// "$GPGSA,A,%d," fix type (3 with a fix of any quality but 0, else 1),
+// twelve satellite fields "%02d" (NMEA numbers; empty past the last), then
+// "%.1f,%.1f,%.1f*" PDOP, HDOP, VDOP.
+struct gsarec {
+    double pdop, hdop, vdop;
+    std::int32_t type, n;
+    std::int32_t sats[12];
+
+    gsarec() = default;
+    explicit gsarec(const nmeastate& s)
+        : pdop(s.pdop), hdop(s.hdop), vdop(s.vdop), type(s.quality != 0 ? 3 : 1),
+          n(s.ndopsats < 12 ? s.ndopsats : 12), sats{}
+    {
+        for (std::int32_t i = 0; i < n; ++i)
+            sats[i] = s.dopsats[i];
+    }
+};
+
+int print(const gsarec& r, outbuf& out)
+{
+    fields f = sentence<256>(out);
+    f.s(gsa_head).d(r.type).c(',');
+    for (std::int32_t i = 0; i < 12; ++i) {
+        if (i < r.n)
+            f.d(r.sats[i], 2);
+        f.c(',');
+    }
+    f.f<1>(r.pdop).c(',').f<1>(r.hdop).c(',').f<1>(r.vdop).c('*');
+    return emit(f, out);
+}
+
+// "$GPGST,%02d%02d%02d.%02d,,%.3f,%.3f,%.1f,%.3f,%.3f,%.3f*": the fix's
+// time, no RMS, the error ellipse's semi-major and semi-minor axes and the
+// orientation of the major one (the receiver gives no correlation: the
+// larger of the latitude's and the longitude's deviations, 0 or 90
+// degrees), then the deviations of latitude, longitude and height.
+struct gstrec {
+    double major, minor, orientation, sdlat, sdlon, sdheight;
+    std::int32_t hour, minute, second, hsec;
+
+    gstrec() = default;
+    explicit gstrec(const nmeastate& s)
+        : sdlat(s.sdlat), sdlon(s.sdlon), sdheight(s.sdheight), hour(s.hour), minute(s.minute),
+          second(s.second), hsec(s.hsec)
+    {
+        bool north = s.sdlat >= s.sdlon; // false with a NaN
+        major = north ? s.sdlat : s.sdlon;
+        minor = north ? s.sdlon : s.sdlat;
+        orientation = north ? 0.0 : 90.0;
+    }
+};
+
+int print(const gstrec& r, outbuf& out)
+{
+    fields f = sentence<256>(out);
+    f.s(gst_head).hms(r.hour, r.minute, r.second, r.hsec).c(',').c(',');
+    f.f<3>(r.major).c(',').f<3>(r.minor).c(',').f<1>(r.orientation).c(',');
+    f.f<3>(r.sdlat).c(',').f<3>(r.sdlon).c(',').f<3>(r.sdheight).c('*');
+    return emit(f, out);
+}
+
+// "$GPVTG,%.1f,T,,M,%.3f,N,%.3f,K*": track, speed in knots (as RMC has it)
+// and in km/h.
+struct vtgrec {
+    double track, knots, kmh;
+
+    vtgrec() = default;
+    explicit vtgrec(const nmeastate& s)
+        : track(s.track), knots(to_knots(s.speed)), kmh(s.speed * 3.6)
+    {
+    }
+};
+
+int print(const vtgrec& r, outbuf& out)
+{
+    fields f = sentence<256>(out);
+    f.s(vtg_head).f<1>(r.track).s(vtg_true).f<3>(r.knots).s(vtg_knots).f<3>(r.kmh).s(vtg_tail);
+    return emit(f, out);
+}
+
+// "$GPHDT,%.2f,T*": a true heading.
+struct hdtrec {
+    double heading;
+
+    hdtrec() = default;
+    explicit hdtrec(double h) : heading(h) {}
+};
+
+int print(const hdtrec& r, outbuf& out)
+{
+    fields f = sentence<256>(out);
+    f.s(hdt_head).f<2>(r.heading).s(hdt_tail);
+    return emit(f, out);
+}
+
 // Every kind of record a deferred output buffer holds, after the free text:
 // a record's kind is its place in this list.
 template <class... R> struct recordlist {
 };
-using records = recordlist<ggarec, rmcrec, gsvrec, zdarec>;
+using records = recordlist<ggarec, rmcrec, gsvrec, zdarec, gsarec, gstrec, vtgrec, hdtrec>;
 
 // Records in a deferred output buffer: a head of eight bytes (the kind, and
 // the length of a text), then the record, or the text, in a multiple of
@@ -330,6 +420,15 @@ const char* replay(std::uint8_t kind, const char* p, outbuf& out, int& wrote, re
 
 } // namespace
 
+std::int32_t nmea_prn(std::int32_t prn)
+{
+    if (prn >= 38 && prn <= 61)
+        return prn + 27;
+    if (prn >= 120 && prn <= 151)
+        return prn - 87;
+    return prn;
+}
+
 std::string replace_all(const std::string& text, const std::string& from, const std::string& to)
 {
     std::string r = text;
@@ -370,6 +469,26 @@ int put_rmc(const nmeastate& s, outbuf& out)
 int put_zda(const nmeastate& s, outbuf& out)
 {
     return put<zdarec>(out, s);
+}
+
+int put_gsa(const nmeastate& s, outbuf& out)
+{
+    return put<gsarec>(out, s);
+}
+
+int put_gst(const nmeastate& s, outbuf& out)
+{
+    return put<gstrec>(out, s);
+}
+
+int put_vtg(const nmeastate& s, outbuf& out)
+{
+    return put<vtgrec>(out, s);
+}
+
+int put_hdt(double heading, outbuf& out)
+{
+    return put<hdtrec>(out, heading);
 }
 
 int put_gsv_group(const char* talker, const satinfo* sats, std::int32_t nsats, outbuf& out)

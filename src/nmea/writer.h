@@ -34,6 +34,12 @@ std::string replace_all(const std::string& text, const std::string& from, const 
 int put_gga(const nmeastate& s, outbuf& out);
 int put_rmc(const nmeastate& s, outbuf& out);
 int put_zda(const nmeastate& s, outbuf& out);
+// With /all: the DOPs and satellites of the latest PSRDOP or PSRDOP2, the
+// accuracy of a BESTPOS or INSPVAX fix, its course and speed, and a heading.
+int put_gsa(const nmeastate& s, outbuf& out);
+int put_gst(const nmeastate& s, outbuf& out);
+int put_vtg(const nmeastate& s, outbuf& out);
+int put_hdt(double heading, outbuf& out);
 
 // Writes the GSV group (at most 36 satellites; a larger nsats is lowered to
 // 36 in the state) under the talker GP, with NMEA's satellite numbers for the
@@ -44,6 +50,11 @@ int put_gsv(nmeastate& s, outbuf& out);
 // whose numbers are NMEA's already, under the two-letter talker ("GP",
 // "GL", ...), and answers how many of its sentences were written.
 int put_gsv_group(const char* talker, const satinfo* sats, std::int32_t nsats, outbuf& out);
+
+// The satellite number NMEA uses for a receiver's number: GLONASS slots,
+// which the receiver numbers 38 to 61, are 65 to 88; SBAS PRNs 120 to 151
+// are 33 to 64; every other number (GPS 1 to 32 among them) is kept.
+std::int32_t nmea_prn(std::int32_t prn);
 
 // Formats the records that a deferred output buffer collected (n bytes at
 // rec) into out as text, in order. Answers how many sentences were refused
