@@ -16,6 +16,18 @@ TEST(cli, no_arguments_prints_usage)
     EXPECT_EQ(r.out, "");
 }
 
+TEST(cli, banner_shows_the_project_version)
+{
+    // The version of project() in CMakeLists.txt, which the build hands to the
+    // program and to these tests alike: the first line of every run shows it.
+    const std::string version = PELLUCID_VERSION;
+    ASSERT_FALSE(version.empty());
+    EXPECT_EQ(version.find_first_not_of("0123456789."), std::string::npos) << version;
+    scratch d;
+    ran r = run_pellucid(d.path(), {"missing.log"});
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "Pellucid version " + version + "\n");
+}
+
 TEST(cli, empty_input_gives_empty_output_and_exit_1)
 {
     scratch d;

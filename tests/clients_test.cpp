@@ -70,7 +70,19 @@ TEST(clients, manual_page_renders_without_a_warning)
 {
     if (!have("groff"))
         GTEST_SKIP() << "groff not found (Debian package groff-base)";
-    EXPECT_EQ(said_by("groff -man -ww -z '" SOURCE_DIR "/doc/pellucid.1'"), "");
+    EXPECT_EQ(said_by("groff -man -ww -z '" MANUAL_PAGE "'"), "");
+}
+
+TEST(clients, manual_page_names_the_project_version)
+{
+    // The build writes the version into the page: in its title line and in
+    // the sample of the console text.
+    std::string page = read_file(MANUAL_PAGE);
+    ASSERT_FALSE(page.empty()) << MANUAL_PAGE;
+    std::string title = page.substr(0, page.find('\n'));
+    EXPECT_NE(title.find(" \"Pellucid " PELLUCID_VERSION "\" "), std::string::npos) << title;
+    EXPECT_NE(page.find("\nPellucid version " PELLUCID_VERSION "\n"), std::string::npos);
+    EXPECT_EQ(page.find('@'), std::string::npos) << "a name left unreplaced";
 }
 
 } // namespace
