@@ -5,6 +5,8 @@
 #   make install  installs the program, its manual page and the README
 #                 (PREFIX=/usr/local by default; DESTDIR for staging)
 #   make package  builds a Debian package of the same files
+#   make check-windows, make package-windows
+#                 cross-build for Windows: the tests under Wine, the .zip
 #   make fuzz     runs each fuzz target for FUZZ_SECONDS (60) seconds
 # Each first has tools/deps install the Debian packages it needs (as root) or
 # print the apt-get line that would.
@@ -18,11 +20,11 @@ DEPS := bash tools/deps
 # Top-level steps one after another; each build runs its own jobs in parallel.
 .NOTPARALLEL:
 .PHONY: all program build demo check test test-sanitize bench install package clean fuzz \
-	deps-demo deps-build deps-check deps-package deps-fuzz
+	deps-demo deps-build deps-check deps-package deps-fuzz deps-windows
 
 all: build
 
-deps-demo deps-build deps-check deps-package deps-fuzz:
+deps-demo deps-build deps-check deps-package deps-fuzz deps-windows:
 	@$(DEPS) $(@:deps-%=%)
 
 # The converter alone: no test, no GoogleTest. A build folder already set up
@@ -115,7 +117,7 @@ ifneq ($(and $(shell command -v $(MINGW_CXX)),$(wildcard $(WINE)),$(wildcard $(G
 check: check-windows
 endif
 
-configure-windows:
+configure-windows: deps-windows
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
 	  -DPELLUCID_GTEST_SOURCE=$(GTEST_SOURCE) \
 	  "-DCMAKE_CROSSCOMPILING_EMULATOR=env;$(subst $() ,;,$(WINEENV));$(WINE)"

@@ -5,6 +5,13 @@
 
 #include <filesystem>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace {
 
 TEST(cli, no_arguments_prints_usage)
@@ -14,6 +21,18 @@ TEST(cli, no_arguments_prints_usage)
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, std::string(banner) + usage);
     EXPECT_EQ(r.out, "");
+}
+
+TEST(cli, banner_shows_the_project_version)
+{
+    // The version of project() in CMakeLists.txt, which the build hands to the
+    // program and to these tests alike: the first line of every run shows it.
+    const std::string version = PELLUCID_VERSION;
+    ASSERT_FALSE(version.empty());
+    EXPECT_EQ(version.find_first_not_of("0123456789."), std::string::npos) << version;
+    scratch d;
+    ran r = run_pellucid(d.path(), {"missing.log"});
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "Pellucid version " + version + "\n");
 }
 
 TEST(cli, empty_input_gives_empty_output_and_exit_1)
@@ -167,5 +186,56 @@ TEST(cli, arguments_with_blanks_quotes_and_backslashes_arrive_exactly)
     EXPECT_EQ(r.err, banner + echo("Enable", "Enable", "Enable", "Enable", "TIMEB", "") +
                          "Input file " + odd + " open error.\n");
 }
+
+// A log six folders deep, its path over 300 characters long: longer than
+// the plain form of a Windows name allows (MAX_PATH, 260).
+TEST(cli, names_longer_than_max_path_convert)
+{
+    scratch d;
+    std::string rel;
+    for (char c = 'a'; c < 'g'; ++c)
+        rel += std::string(50, c) + "/";
+    ASSERT_TRUE(std::filesystem::create_directories(fs_path(d.file(rel))));
+    const std::string sample = read_file(SOURCE_DIR "/examples/sample.log");
+    const std::string golden = read_file(SOURCE_DIR "/tests/golden/sample.nme");
+    write_file(d.file(rel + "run1.log"), sample);
+    ASSERT_EQ(read_file(d.file(rel + "run1.log")), sample);
+
+    // By a relative name, from the scratch folder.
+    ran r = run_pellucid(d.path(), {rel + "run1.log"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(read_file(d.file(rel + "run1.nme")), golden);
+
+    // By the absolute name, with another extension.
+    std::string whole = d.file(rel + "run1.log");
+    ASSERT_GT(whole.size(), 300u);
+    r = run_pellucid(d.path(), {whole, "/ext", "txt"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(read_file(d.file(rel + "run1.txt")), golden);
+
+    // Another name of the input there is still known as the input.
+    std::filesystem::create_hard_link(fs_path(whole), fs_path(d.file(rel + "run1.dup")));
+    r = run_pellucid(d.path(), {whole, "/ext", "dup"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, banner + echo("Enable", "Enable", "Enable", "Enable", "TIMEB", "dup") +
+                         "Input file and Output file are same.\n");
+    EXPECT_EQ(read_file(d.file(rel + "run1.log")), sample);
+}
+
+#ifdef _WIN32
+TEST(cli, program_declares_itself_aware_of_long_paths)
+{
+    // The application manifest, resource 1 of type RT_MANIFEST.
+    std::wstring exe = std::filesystem::absolute(PELLUCID_BIN).wstring();
+    HMODULE m = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(m, nullptr);
+    HRSRC res = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(res, nullptr);
+    HGLOBAL data = LoadResource(m, res);
+    std::string manifest(static_cast<const char*>(LockResource(data)), SizeofResource(m, res));
+    FreeLibrary(m);
+    EXPECT_NE(manifest.find("longPathAware>true</"), std::string::npos) << manifest;
+}
+#endif
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 namespace {
@@ -35,6 +36,50 @@ TEST(platform, file_names_round_trip_any_bytes)
         EXPECT_EQ(sys::to_bytes(sys::from_bytes(bytes)), bytes);
     }
 }
+
+#ifdef _WIN32
+// Names that the plain form holds go to the system as given; longer ones in
+// the \\?\ form, made whole first since that form takes them literally.
+TEST(platform, long_names_go_to_windows_whole_in_the_extended_form)
+{
+    const std::wstring ext = L"\\\\?\\";
+    std::wstring deep = L"C:\\";
+    for (int i = 0; i < 6; ++i)
+        deep += std::wstring(50, static_cast<wchar_t>(L'a' + i)) + L"\\";
+    deep += L"run1.log";
+    ASSERT_GT(deep.size(), 300u);
+    EXPECT_EQ(sys::long_name(deep), ext + deep);
+    EXPECT_EQ(sys::long_name(ext + deep), ext + deep);
+
+    // Slashes, "." and ".." resolved as the plain form would.
+    std::wstring messy = deep;
+    for (wchar_t& c : messy)
+        c = c == L'\\' ? L'/' : c;
+    messy.insert(3, L"./x/../");
+    EXPECT_EQ(sys::long_name(messy), ext + deep);
+
+    // A relative name is taken from the current folder.
+    std::wstring rel = deep.substr(3);
+    std::wstring here = std::filesystem::current_path().wstring();
+    if (here.back() != L'\\')
+        here += L'\\';
+    EXPECT_EQ(sys::long_name(rel), ext + here + rel);
+
+    // Shares: \\server\share\... becomes \\?\UNC\server\share\...
+    std::wstring share = L"\\\\server\\share\\" + deep.substr(3);
+    EXPECT_EQ(sys::long_name(share), ext + L"UNC\\" + share.substr(2));
+
+    // MAX_PATH counts the closing null: 259 characters are the longest plain name.
+    std::wstring edge = L"C:\\" + std::wstring(200, L'e') + L"\\";
+    edge += std::wstring(259 - edge.size(), L'f');
+    EXPECT_EQ(sys::long_name(edge), edge);
+    EXPECT_EQ(sys::long_name(edge + L"g"), ext + edge + L"g");
+
+    // Short names are left exactly as they are, odd ones included.
+    for (const wchar_t* name : {L"run1.log", L"run1.log.", L"C:/logs/../run1.log", L"\\\\s\\sh\\a"})
+        EXPECT_EQ(sys::long_name(name), name);
+}
+#endif
 
 TEST(platform, grab_failure_can_be_injected)
 {

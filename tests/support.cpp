@@ -220,7 +220,7 @@ bool exists(const std::string& path)
     std::error_code ec;
     return fs::symlink_status(fs_path(path), ec).type() != fs::file_type::not_found && !ec;
 }
-const char* const banner = "Pellucid version 1.0\n";
+const char* const banner = "Pellucid version " PELLUCID_VERSION "\n";
 
 std::string echo(const char* gga, const char* rmc, const char* gsv, const char* zda,
                  const std::string& utc, const std::string& ext)

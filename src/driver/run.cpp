@@ -10,6 +10,10 @@
 #include <cstdio>
 #include <memory>
 
+#ifndef PELLUCID_VERSION
+#error "PELLUCID_VERSION is the project version, which CMakeLists.txt gives"
+#endif
+
 namespace {
 
 void usage()
@@ -45,7 +49,8 @@ int run(int argc, wchar_t** argv)
     session job;
     bool ready = setup(job);
 
-    say(L"Pellucid version 1.0\n");
+    // The version is the project's, given by the build (CMakeLists.txt).
+    say(L"Pellucid version " PELLUCID_VERSION "\n");
 
     if (!ready) {
         say(L"Not enough memory.\n");

@@ -5,6 +5,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include <cwchar>
 #else
 #include <sys/stat.h>
 #endif
@@ -66,21 +68,51 @@ void con_write(const std::wstring& text)
     std::fflush(stderr);
 }
 
+std::wstring long_name(const std::wstring& path)
+{
+    auto starts = [](const std::wstring& s, const wchar_t* head) {
+        return s.compare(0, std::wcslen(head), head) == 0;
+    };
+    if (starts(path, L"\\\\?\\") || starts(path, L"\\\\.\\"))
+        return path;
+    DWORD room = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (room == 0)
+        return path;
+    std::wstring full(room, L'\0');
+    DWORD n = GetFullPathNameW(path.c_str(), room, &full[0], nullptr);
+    if (n == 0 || n >= room)
+        return path;
+    full.resize(n);
+    // Short enough for the plain form (MAX_PATH counts the closing null):
+    // the name goes as given, so that every name that worked before is
+    // still read the same way.
+    if (full.size() < MAX_PATH)
+        return path;
+    if (starts(full, L"\\\\?\\") || starts(full, L"\\\\.\\"))
+        return full;
+    if (starts(full, L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\')
+        return L"\\\\?\\" + full;
+    return path;
+}
+
 std::FILE* open_in(const std::wstring& path)
 {
-    return _wfopen(path.c_str(), L"rb");
+    return _wfopen(long_name(path).c_str(), L"rb");
 }
 
 std::FILE* open_out(const std::wstring& path)
 {
-    return _wfopen(path.c_str(), L"wb");
+    return _wfopen(long_name(path).c_str(), L"wb");
 }
 
 namespace {
 bool file_id(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
 {
-    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileW(long_name(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     bool ok = GetFileInformationByHandle(h, &info) != 0;

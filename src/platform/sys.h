@@ -29,6 +29,17 @@ std::FILE* open_out(const std::wstring& path);
 // device and inode, or volume and file index), whatever the names look like.
 bool same_file(const std::wstring& a, const std::wstring& b);
 
+#ifdef _WIN32
+// A file name as Windows takes it at any length; every call here that hands
+// a name to the system passes it through this. When the full path is longer
+// than the plain form allows (MAX_PATH: 260 characters with the closing
+// null), the answer is the full path (absolute, "." and ".." resolved, "/"
+// turned into "\") in the \\?\ form, which has no such limit but takes the
+// name exactly as written; \\server\share\... becomes \\?\UNC\server\share\...
+// Shorter names come back unchanged.
+std::wstring long_name(const std::wstring& path);
+#endif
+
 // Wide text of a file name as bytes for the file system and back. On POSIX
 // bytes that are not valid UTF-8 travel as U+DC80..U+DCFF, so any name
 // round-trips; on Windows the names are UTF-16 already.
