@@ -3,11 +3,13 @@
 #include "input/logstore.h"
 #include "nmea/convert.h"
 #include "nmea/nmeastate.h"
+#include "nmea/writer.h"
 #include "output.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <map>
 #include <memory>
@@ -646,6 +648,106 @@ TEST_F(converting, logs_too_short_for_their_fields_are_used_up_and_ignored)
 
     // Longer than usual is fine: the fields are all there.
     EXPECT_EQ(feed(frames::frame(42, pos.substr(28, 72) + std::string(500, '\x07'), at_fix())), 2);
+}
+
+// A double as the C print "%0<width>.<prec>f" prints it, the sign of a NaN
+// included (which the Windows C print drops).
+std::string c_fixed(double v, int prec, int width = 0)
+{
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%0*.*f", width, prec, v);
+    std::string t = buf;
+    if (std::isnan(v) && std::signbit(v) && t.find('-') == std::string::npos)
+        t.insert(t.find_first_not_of(' '), "-");
+    return t;
+}
+
+std::string c_int(const char* fmt, std::int32_t v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, fmt, v);
+    return buf;
+}
+
+// A line as the writer must make it from a printed text: blanks removed,
+// the checksum of what is left between "$" and "*".
+std::string as_line(const std::string& printed)
+{
+    std::string t;
+    for (char c : printed)
+        if (c != ' ')
+            t += c;
+    unsigned x = 0;
+    for (std::size_t i = 1; i + 1 < t.size(); ++i)
+        x ^= static_cast<unsigned char>(t[i]);
+    char sum[3];
+    std::snprintf(sum, sizeof sum, "%02X", x);
+    return t + sum;
+}
+
+// GGA and RMC of a state as the C print makes them from their formats.
+std::string printed_gga(const nmeastate& s)
+{
+    return "$GPGGA," + c_int("%02d", s.hour) + c_int("%02d", s.minute) + c_int("%02d", s.second) +
+           "." + c_int("%02d", s.hsec) + "," + c_int("%02d", s.latdeg) + c_fixed(s.latmin, 4, 7) +
+           "," + s.latns + "," + c_int("%03d", s.londeg) + c_fixed(s.lonmin, 4, 7) + "," + s.lonew +
+           "," + c_int("%d", s.quality) + "," + c_int("%02d", s.svused) + "," +
+           (s.hashdop ? c_fixed(s.hdop, 1) : "") + "," + c_fixed(s.height, 2) + ",M," +
+           c_fixed(s.undulation, 2) + ",M,,*";
+}
+
+std::string printed_rmc(const nmeastate& s)
+{
+    std::string vel = s.hasvel ? c_fixed(s.speed / 0.514444, 3) + "," + c_fixed(s.track, 1) : ",";
+    return "$GPRMC," + c_int("%02d", s.hour) + c_int("%02d", s.minute) + c_int("%02d", s.second) +
+           "." + c_int("%02d", s.hsec) + ",A," + c_int("%02d", s.latdeg) +
+           c_fixed(s.latmin, 7, 10) + "," + s.latns + "," + c_int("%03d", s.londeg) +
+           c_fixed(s.lonmin, 7, 10) + "," + s.lonew + "," + vel + "," + c_int("%02d", s.day) +
+           c_int("%02d", s.month) + c_int("%02d", s.year % 100) + ",,,*";
+}
+
+// NaN of either sign and infinities in every double a fix prints, one at a
+// time and all at once, from the frames to the lines: each line is exactly
+// the C print with the blanks (the padding of "nan" and "inf") removed,
+// with the checksum of that cleaned text, both when formatted at once and
+// when kept as a record and formatted later.
+TEST_F(converting, not_a_number_and_infinities_print_as_the_c_print_without_blanks)
+{
+    const double nasty[] = {nan, -nan, inf, -inf};
+    manual_offset(18);
+    put(frames::make_psrdop(0.9f));
+    for (int field = 0; field < 6; ++field) {
+        for (double v : nasty) {
+            frames::bestpos p = tokyo();
+            frames::bestvel w;
+            w.speed = 1.5;
+            w.track = 271.26;
+            if (field == 0 || field == 5)
+                p.lat = v;
+            if (field == 1 || field == 5)
+                p.lon = v;
+            if (field == 2 || field == 5)
+                p.height = v;
+            if (field == 3 || field == 5)
+                w.speed = v;
+            if (field == 4 || field == 5)
+                w.track = v;
+            put(frames::make(w));
+            out.written.clear();
+            ASSERT_EQ(feed(frames::make(p, at_fix())), 2) << field << " " << v;
+            std::string want = as_line(printed_gga(s)) + "\r\n" + as_line(printed_rmc(s)) + "\r\n";
+            EXPECT_EQ(out.text(), want) << field << " " << v;
+            EXPECT_EQ(want.find("nan") != std::string::npos, std::isnan(v)) << want;
+
+            outfile records, later;
+            records.out.deferred = true;
+            EXPECT_EQ(put_gga(s, records.out), 1);
+            EXPECT_EQ(put_rmc(s, records.out), 1);
+            std::string kept = records.text();
+            EXPECT_EQ(format_records(kept.data(), kept.size(), later.out), 0);
+            EXPECT_EQ(later.text(), want) << field << " " << v;
+        }
+    }
 }
 
 TEST_F(converting, hostile_values_never_write_a_sentence_beyond_its_bound)
