@@ -12,8 +12,11 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
+#include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -128,6 +131,33 @@ std::string make_symlink(const std::string& target, const std::string& link)
     return "";
 }
 
+draining_pipe::draining_pipe(std::size_t take)
+{
+    int fds[2];
+    if (_pipe(fds, 65536, _O_BINARY) != 0)
+        throw std::runtime_error("no pipe");
+    w = _fdopen(fds[1], "wb");
+    std::setvbuf(w, nullptr, _IONBF, 0);
+    int r = fds[0];
+    reader = std::thread([r, take] {
+        static char buf[65536];
+        for (std::size_t got = 0; got < take;) {
+            std::size_t want = take - got < sizeof buf ? take - got : sizeof buf;
+            int n = _read(r, buf, static_cast<unsigned>(want));
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        _close(r);
+    });
+}
+
+draining_pipe::~draining_pipe()
+{
+    std::fclose(w);
+    reader.join();
+}
+
 #else
 
 const bool on_windows = false;
@@ -166,6 +196,35 @@ std::string make_symlink(const std::string& target, const std::string& link)
     std::error_code ec;
     fs::create_symlink(fs_path(target), fs_path(link), ec);
     return ec ? ec.message() : "";
+}
+
+draining_pipe::draining_pipe(std::size_t take)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("no pipe");
+    old_handler = std::signal(SIGPIPE, SIG_IGN);
+    w = fdopen(fds[1], "wb");
+    std::setvbuf(w, nullptr, _IONBF, 0);
+    int r = fds[0];
+    reader = std::thread([r, take] {
+        static char buf[65536];
+        for (std::size_t got = 0; got < take;) {
+            std::size_t want = take - got < sizeof buf ? take - got : sizeof buf;
+            ssize_t n = read(r, buf, want);
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        close(r);
+    });
+}
+
+draining_pipe::~draining_pipe()
+{
+    std::fclose(w);
+    reader.join();
+    std::signal(SIGPIPE, old_handler);
 }
 
 #endif

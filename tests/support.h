@@ -4,8 +4,10 @@
 // differences.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct ran {
@@ -46,6 +48,25 @@ bool exists(const std::string& path);
 // text on success, else why the system could not make it (Windows without
 // the privilege, or Wine, which has no symbolic links).
 std::string make_symlink(const std::string& target, const std::string& link);
+
+// A pipe whose reading end, in a thread of its own, takes the first `take`
+// bytes written and then closes, so that every write after that fails, as
+// when the reader of a pipe goes away midway. file() is the writing end,
+// unbuffered; on POSIX no signal is raised by a write without a reader
+// while the pipe exists.
+class draining_pipe {
+  public:
+    explicit draining_pipe(std::size_t take);
+    ~draining_pipe();
+    draining_pipe(const draining_pipe&) = delete;
+    draining_pipe& operator=(const draining_pipe&) = delete;
+    std::FILE* file() const { return w; }
+
+  private:
+    std::FILE* w = nullptr;
+    std::thread reader;
+    void (*old_handler)(int) = nullptr;
+};
 
 // True on Windows, where some cases cannot exist and a few answers differ.
 extern const bool on_windows;
