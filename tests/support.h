@@ -16,10 +16,22 @@ struct ran {
     std::string out; // everything written to standard output
 };
 
+// How the program is started, beyond its arguments.
+struct launch {
+    // When set, standard error goes to this file of the folder (created, or
+    // emptied first, as a shell's "2>" does) instead of into ran::err.
+    std::string err_file;
+    // When 0 or more, the largest file in bytes the program may write
+    // (POSIX: RLIMIT_FSIZE, with its signal ignored so that the write fails
+    // instead); -1, and on Windows always, no limit.
+    long long file_size = -1;
+};
+
 // Runs the pellucid executable in folder dir with the given arguments.
 // Names and arguments are UTF-8 text (on POSIX any bytes); the program gets
 // them exactly, whatever spaces, quotes or backslashes they hold.
-ran run_pellucid(const std::string& dir, const std::vector<std::string>& args);
+ran run_pellucid(const std::string& dir, const std::vector<std::string>& args,
+                 const launch& how = {});
 
 // A file system path from a UTF-8 name, and back.
 std::filesystem::path fs_path(const std::string& utf8);
@@ -44,6 +56,9 @@ std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool exists(const std::string& path);
 
+// The names of everything in a folder, sorted.
+std::vector<std::string> names_in(const std::string& dir);
+
 // Makes a symbolic link at link that points to target. Answers an empty
 // text on success, else why the system could not make it (Windows without
 // the privilege, or Wine, which has no symbolic links).
@@ -67,6 +82,10 @@ class draining_pipe {
     std::thread reader;
     void (*old_handler)(int) = nullptr;
 };
+
+// Makes a named pipe (FIFO) at path. Answers an empty text on success, else
+// why not (Windows has none in its file system).
+std::string make_fifo(const std::string& path);
 
 // True on Windows, where some cases cannot exist and a few answers differ.
 extern const bool on_windows;
