@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <limits>
 #include <random>
 
 namespace {
@@ -189,15 +194,19 @@ TEST(writer, the_bound_is_254_characters_for_gga)
     EXPECT_EQ(o.text().size(), 254u + 4u);
 }
 
-// Sentences kept as records and formatted later (as the run does in its
-// second thread) give exactly the text of sentences formatted at once, and
-// the sentences refused there are the ones refused here, over random
-// states full of hostile values and buffers filled many times over.
-TEST(writer, records_formatted_later_give_the_same_text_and_refusals)
-{
-    std::mt19937_64 rng(17);
-    auto any_double = [&]() {
-        switch (rng() % 8) {
+// Random conversion states, a good share of their values hostile: any bit
+// pattern, NaN of either sign, infinities, the largest and the smallest
+// doubles, powers of ten up to 1e299, and whole numbers of any size.
+struct hostile {
+    std::mt19937_64 rng;
+
+    explicit hostile(std::uint64_t seed) : rng(seed) {}
+
+    double any_double()
+    {
+        const double inf = std::numeric_limits<double>::infinity();
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        switch (rng() % 12) {
         case 0: {
             std::uint64_t bits = rng();
             double v;
@@ -205,24 +214,25 @@ TEST(writer, records_formatted_later_give_the_same_text_and_refusals)
             return v;
         }
         case 1: return std::pow(10.0, static_cast<double>(rng() % 300)) * (rng() % 2 ? 1 : -1);
+        case 2: return rng() % 2 ? nan : -nan;
+        case 3: return rng() % 2 ? inf : -inf;
+        case 4: {
+            const double edge[] = {DBL_MAX, -DBL_MAX, DBL_MIN, -5e-324, -0.0, 2147483648.0};
+            return edge[rng() % 6];
+        }
         default: return (static_cast<double>(rng() % 2000000) - 1000000.0) / 997.0;
         }
-    };
-    auto any_int = [&]() -> std::int32_t {
-        return rng() % 4 == 0 ? static_cast<std::int32_t>(rng())
-                              : static_cast<std::int32_t>(rng() % 120);
-    };
-    outfile now, later;
-    later.out.deferred = true;
-    std::string records; // what the deferred buffer handed over
-    later.out.hand = [](void* ctx, outbuf& o) {
-        static_cast<std::string*>(ctx)->append(o.buf, o.len);
-        o.len = 0;
-    };
-    later.out.ctx = &records;
-    later.out.block = 3000; // handed over often
-    std::int64_t written_now = 0, kept = 0;
-    for (int i = 0; i < 30000; ++i) {
+    }
+    std::int32_t any_int()
+    {
+        switch (rng() % 8) {
+        case 0: return static_cast<std::int32_t>(rng());
+        case 1: return rng() % 2 ? INT32_MIN : INT32_MAX;
+        default: return static_cast<std::int32_t>(rng() % 120);
+        }
+    }
+    nmeastate state()
+    {
         nmeastate s{};
         s.hour = any_int(), s.minute = any_int(), s.second = any_int(), s.hsec = any_int();
         s.latdeg = any_int(), s.londeg = any_int(), s.quality = any_int(), s.svused = any_int();
@@ -233,13 +243,55 @@ TEST(writer, records_formatted_later_give_the_same_text_and_refusals)
         s.height = any_double(), s.undulation = any_double(), s.speed = any_double();
         s.track = any_double();
         s.latns = rng() % 2 ? 'N' : 'S', s.lonew = rng() % 2 ? 'E' : 'W';
-        s.hashdop = static_cast<std::int32_t>(rng() % 2),
+        s.hashdop = static_cast<std::int32_t>(rng() % 2);
         s.hasvel = static_cast<std::int32_t>(rng() % 2);
-        s.nsats = static_cast<std::int32_t>(rng() % 45);
-        for (auto& v : s.sats)
-            v = {any_int(), any_int(), any_int(), any_int() - 5};
+        s.nsats = static_cast<std::int32_t>(rng() % 45) - 2;
+        for (int i = 0; i < s.nsats; ++i) {
+            // SNR 0 or below: an empty field.
+            std::int32_t snr = rng() % 4 ? any_int() : -static_cast<std::int32_t>(rng() % 6);
+            s.sats[i] = {any_int(), any_int(), any_int(), snr};
+        }
+        return s;
+    }
+};
+
+// An output buffer whose sentences are kept as records, as the run's is when
+// a second thread formats them: the records it hands over are collected.
+struct recordfile : outfile {
+    std::string records;
+
+    recordfile()
+    {
+        out.deferred = true;
+        out.hand = [](void* ctx, outbuf& o) {
+            static_cast<std::string*>(ctx)->append(o.buf, o.len);
+            o.len = 0;
+        };
+        out.ctx = &records;
+        out.block = 3000; // handed over often
+    }
+    // Formats every record kept into text; answers how many were refused.
+    std::int64_t format(outfile& text)
+    {
+        flush(out);
+        return format_records(records.data(), records.size(), text.out);
+    }
+};
+
+// Sentences kept as records and formatted later (as the run does in its
+// second thread) give exactly the text of sentences formatted at once, and
+// the sentences refused there are the ones refused here, over random
+// states full of hostile values and buffers filled many times over.
+TEST(writer, records_formatted_later_give_the_same_text_and_refusals)
+{
+    hostile h(17);
+    outfile now;
+    recordfile later;
+    std::int64_t written_now = 0, kept = 0;
+    for (int i = 0; i < 30000; ++i) {
+        nmeastate s = h.state();
         nmeastate t = s;
-        switch (rng() % 5) {
+        switch (h.rng() % 5) {
         case 0: written_now += put_gga(s, now.out) != 0, kept += put_gga(t, later.out); break;
         case 1: written_now += put_rmc(s, now.out) != 0, kept += put_rmc(t, later.out); break;
         case 2: written_now += put_zda(s, now.out) != 0, kept += put_zda(t, later.out); break;
@@ -255,12 +307,154 @@ TEST(writer, records_formatted_later_give_the_same_text_and_refusals)
         }
         }
     }
-    flush(later.out);
     outfile text;
-    std::int64_t refused = format_records(records.data(), records.size(), text.out);
+    std::int64_t refused = later.format(text);
     EXPECT_EQ(text.text(), now.text());
     EXPECT_EQ(kept - refused, written_now);
     EXPECT_GT(refused, 100); // the hostile values did get refused
+}
+
+// What the C print makes of a format and its values.
+std::string c_print(const char* fmt, ...)
+{
+    char buf[1024];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
+    return buf;
+}
+
+// "%0<width>.<prec>f" of v as the C print gives it. The Windows C print
+// drops the sign of a NaN, which the engine prints on every platform, as
+// glibc does.
+std::string c_fixed(double v, int prec, int width = 0)
+{
+    std::string s = c_print("%0*.*f", width, prec, v);
+    if (std::isnan(v) && std::signbit(v) && s.find('-') == std::string::npos) {
+        std::size_t at = s.size() - 3;
+        if (at > 0 && s[at - 1] == ' ')
+            s[at - 1] = '-';
+        else
+            s.insert(at, "-");
+    }
+    return s;
+}
+
+// The line of a sentence printed as text: empty when the text does not fit
+// the print's bound (the NUL included), else the text without blanks, the
+// exclusive OR of what stands between "$" and "*", CR LF.
+std::string c_line(const std::string& text, std::size_t bound)
+{
+    if (text.size() >= bound)
+        return "";
+    std::string t = replace_all(text, " ", "");
+    unsigned x = 0;
+    for (std::size_t i = 1; i + 1 < t.size(); ++i)
+        x ^= static_cast<unsigned char>(t[i]);
+    return t + c_print("%02X\r\n", x);
+}
+
+std::string c_gga(const nmeastate& s)
+{
+    std::string t =
+        c_print("$GPGGA,%02d%02d%02d.%02d,%02d", s.hour, s.minute, s.second, s.hsec, s.latdeg) +
+        c_fixed(s.latmin, 4, 7) + c_print(",%c,%03d", s.latns, s.londeg) + c_fixed(s.lonmin, 4, 7) +
+        c_print(",%c,%d,%02d,", s.lonew, s.quality, s.svused) +
+        (s.hashdop ? c_fixed(s.hdop, 1) : "") + "," + c_fixed(s.height, 2) + ",M," +
+        c_fixed(s.undulation, 2) + ",M,,*";
+    return c_line(t, 255);
+}
+
+std::string c_rmc(const nmeastate& s)
+{
+    std::string t =
+        c_print("$GPRMC,%02d%02d%02d.%02d,A,%02d", s.hour, s.minute, s.second, s.hsec, s.latdeg) +
+        c_fixed(s.latmin, 7, 10) + c_print(",%c,%03d", s.latns, s.londeg) +
+        c_fixed(s.lonmin, 7, 10) + c_print(",%c,", s.lonew) +
+        (s.hasvel ? c_fixed(s.speed / 0.514444, 3) + "," + c_fixed(s.track, 1) : ",") +
+        c_print(",%02d%02d%02d,,,*", s.day, s.month, s.year % 100);
+    return c_line(t, 255);
+}
+
+std::string c_zda(const nmeastate& s)
+{
+    return c_line(c_print("$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*", s.zhour, s.zminute,
+                          s.zsecond, s.zhsec, s.zday, s.zmonth, s.zyear),
+                  256);
+}
+
+// A GSV group under GL of satellites numbered as they stand: a sentence
+// with a slot longer than 31 characters is left out.
+std::string c_glgsv(const nmeastate& s)
+{
+    int n = std::min(s.nsats, 36), total = (n + 3) / 4;
+    std::string lines;
+    for (int k = 1; k <= total; ++k) {
+        std::string t = c_print("$GLGSV,%d,%d,%d", total, k, n);
+        bool fit = true;
+        for (int i = 4 * (k - 1); i < n && i < 4 * k; ++i) {
+            const satinfo& v = s.sats[i];
+            std::string slot = c_print(",%02d,%02d,%03d,", v.prn, v.elevation, v.azimuth) +
+                               (v.snr > 0 ? c_print("%02d", v.snr) : "");
+            fit = fit && slot.size() <= 31;
+            t += slot;
+        }
+        if (fit)
+            lines += c_line(t + "*", 256);
+    }
+    return lines;
+}
+
+// Every sentence kind alone, on both paths: the text written at once is the
+// C print of its format, and records kept and formatted later give the same
+// bytes and refuse the same sentences, over hostile states.
+TEST(writer, every_sentence_kind_prints_as_c_does_on_both_paths)
+{
+    struct kind {
+        const char* name;
+        int (*put)(nmeastate&, outbuf&);
+        std::string (*c_lines)(const nmeastate&); // null: no C print to compare with
+        bool group;                               // answers sentences, not a length
+        bool refusals;                            // hostile values can exceed its bound
+    } kinds[] = {
+        {"GGA", [](nmeastate& s, outbuf& o) { return put_gga(s, o); }, c_gga, false, true},
+        {"RMC", [](nmeastate& s, outbuf& o) { return put_rmc(s, o); }, c_rmc, false, true},
+        {"ZDA", [](nmeastate& s, outbuf& o) { return put_zda(s, o); }, c_zda, false, false},
+        {"GPGSV", put_gsv, nullptr, true, true},
+        {"GLGSV", [](nmeastate& s, outbuf& o) { return put_gsv_group("GL", s.sats, s.nsats, o); },
+         c_glgsv, true, true},
+    };
+    for (const kind& k : kinds) {
+        SCOPED_TRACE(k.name);
+        hostile h(29);
+        outfile now;
+        recordfile later;
+        std::int64_t written_now = 0, kept = 0;
+        for (int i = 0; i < 6000; ++i) {
+            nmeastate s = h.state();
+            nmeastate t = s;
+            flush(now.out);
+            std::size_t at = now.written.size();
+            int r = k.put(s, now.out);
+            flush(now.out);
+            std::string got = now.written.substr(at);
+            auto lines = static_cast<int>(std::count(got.begin(), got.end(), '\n'));
+            if (k.c_lines) {
+                ASSERT_EQ(got, k.c_lines(t)) << i;
+            }
+            ASSERT_EQ(r, k.group ? lines : got.empty() ? 0 : static_cast<int>(got.size()) - 1);
+            written_now += lines;
+            kept += k.put(t, later.out);
+        }
+        outfile text;
+        std::int64_t refused = later.format(text);
+        EXPECT_EQ(text.text(), now.text());
+        EXPECT_EQ(kept - refused, written_now);
+        if (k.refusals) {
+            EXPECT_GT(refused, 50);
+        }
+    }
 }
 
 } // namespace

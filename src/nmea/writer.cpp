@@ -6,23 +6,30 @@
 
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace {
+
+// Removes the blanks from the n characters at p; answers how many are left.
+std::size_t strip_blanks(char* p, std::size_t n)
+{
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] != ' ')
+            p[k++] = p[i];
+    return k;
+}
 
 // Ends the line whose text (n characters, whose exclusive OR is x) stands
 // at the end of the output buffer: removes blanks when there may be any,
 // appends the checksum of all but the first and last characters and CR LF,
 // and keeps it. Answers the cleaned length plus 3, or -1 once the output
-// has failed a write.
-int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
+// has failed a write. Inline: it ends every sentence.
+inline int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
 {
     char* p = out.buf + out.len;
     if (blanks) {
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < n; ++i)
-            if (p[i] != ' ')
-                p[k++] = p[i];
-        n = k;
+        n = strip_blanks(p, n);
         x = digits::xor_of(p, n);
     }
     unsigned sum = 0;
@@ -37,7 +44,16 @@ int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
     return out.failed ? -1 : static_cast<int>(n + 3);
 }
 
-// Ends a formatted sentence, or refuses it whole (answers 0) when its text
+// A sentence printed at the end of the output buffer, held to the bound of
+// a print of `bound` characters, the terminating NUL included.
+template <std::size_t bound> fields sentence(outbuf& out)
+{
+    static_assert(bound <= sentence_room && bound - 1 + 4 <= line_room,
+                  "a sentence with its checksum and line end fits the room of a line");
+    return fields(line_at(out), bound);
+}
+
+// Ends a printed sentence, or refuses it whole (answers 0) when its text
 // would not fit its bound, rather than write a cut one whose checksum would
 // be that of the wrong text.
 int emit(fields& f, outbuf& out)
@@ -46,8 +62,109 @@ int emit(fields& f, outbuf& out)
 }
 
 constexpr literal gga_head = lit("$GPGGA,"), rmc_head = lit("$GPRMC,"), zda_head = lit("$GPZDA,"),
-                  gsv_head = lit("$GPGSV,"), metres = lit(",M,"), gga_tail = lit(",M,,*"),
+                  gsv_head = lit("GSV,"), metres = lit(",M,"), gga_tail = lit(",M,,*"),
                   valid = lit(",A,"), rmc_tail = lit(",,,*"), zda_tail = lit(",,*");
+
+// Every sentence is one definition: a record of exactly the values it
+// prints, made by its constructor from the conversion state (and a default
+// constructor, to copy it out of a buffer), and a print of the record over
+// the field engine, under the print's bound, that answers what put_sentence
+// answers, or 0 when it refuses the sentence. The same print writes the
+// sentence at once, or later from the record kept in a deferred output
+// buffer (see `put` and `format_records`). A new sentence is its record, its
+// print, its entry in `records` below and the function of writer.h that
+// puts it.
+
+// "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,,*",
+// the HDOP field ("%.1lf") empty while no HDOP is known.
+struct ggarec {
+    double latmin, lonmin, hdop, height, undulation;
+    std::int32_t hour, minute, second, hsec, latdeg, londeg, quality, svused;
+    bool hashdop;
+    char latns, lonew;
+
+    ggarec() = default;
+    explicit ggarec(const nmeastate& s)
+        : latmin(s.latmin), lonmin(s.lonmin), hdop(s.hdop), height(s.height),
+          undulation(s.undulation), hour(s.hour), minute(s.minute), second(s.second), hsec(s.hsec),
+          latdeg(s.latdeg), londeg(s.londeg), quality(s.quality), svused(s.svused),
+          hashdop(s.hashdop != 0), latns(s.latns), lonew(s.lonew)
+    {
+    }
+};
+
+int print(const ggarec& r, outbuf& out)
+{
+    fields f = sentence<255>(out);
+    f.s(gga_head).hms(r.hour, r.minute, r.second, r.hsec).c(',');
+    f.d(r.latdeg, 2).f<4, 7>(r.latmin).c(',').c(r.latns).c(',');
+    f.d(r.londeg, 3).f<4, 7>(r.lonmin).c(',').c(r.lonew).c(',');
+    f.d(r.quality).c(',').d(r.svused, 2).c(',');
+    if (r.hashdop)
+        f.f<1>(r.hdop);
+    f.c(',').f<2>(r.height).s(metres).f<2>(r.undulation).s(gga_tail);
+    return emit(f, out);
+}
+
+// Knots from metres per second, as every sentence that prints them computes
+// them.
+double to_knots(double speed)
+{
+    return speed / 0.514444;
+}
+
+// "$GPRMC,%02d%02d%02d.%02d,A,%02d%010.7lf,%c,%03d%010.7lf,%c,%.3lf,%.1lf,%02d%02d%02d,,,*",
+// speed (knots) and track empty while no velocity is known.
+struct rmcrec {
+    double latmin, lonmin, knots, track;
+    std::int32_t hour, minute, second, hsec, latdeg, londeg, day, month, yy;
+    bool hasvel;
+    char latns, lonew;
+
+    rmcrec() = default;
+    explicit rmcrec(const nmeastate& s)
+        : latmin(s.latmin), lonmin(s.lonmin), knots(to_knots(s.speed)), track(s.track),
+          hour(s.hour), minute(s.minute), second(s.second), hsec(s.hsec), latdeg(s.latdeg),
+          londeg(s.londeg), day(s.day), month(s.month), yy(s.year % 100), hasvel(s.hasvel != 0),
+          latns(s.latns), lonew(s.lonew)
+    {
+    }
+};
+
+int print(const rmcrec& r, outbuf& out)
+{
+    fields f = sentence<255>(out);
+    f.s(rmc_head).hms(r.hour, r.minute, r.second, r.hsec).s(valid);
+    f.d(r.latdeg, 2).f<7, 10>(r.latmin).c(',').c(r.latns).c(',');
+    f.d(r.londeg, 3).f<7, 10>(r.lonmin).c(',').c(r.lonew).c(',');
+    if (r.hasvel)
+        f.f<3>(r.knots).c(',').f<1>(r.track);
+    else
+        f.c(',');
+    f.c(',').d(r.day, 2).d(r.month, 2).d(r.yy, 2).s(rmc_tail);
+    return emit(f, out);
+}
+
+// "$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*", the date and time of the
+// last TIME log.
+struct zdarec {
+    std::int32_t hour, minute, second, hsec, day, month, year;
+
+    zdarec() = default;
+    explicit zdarec(const nmeastate& s)
+        : hour(s.zhour), minute(s.zminute), second(s.zsecond), hsec(s.zhsec), day(s.zday),
+          month(s.zmonth), year(s.zyear)
+    {
+    }
+};
+
+int print(const zdarec& r, outbuf& out)
+{
+    fields f = sentence<256>(out);
+    f.s(zda_head).hms(r.hour, r.minute, r.second, r.hsec).c(',');
+    f.d(r.day, 2).c(',').d(r.month, 2).c(',').d(r.year, 4).s(zda_tail);
+    return emit(f, out);
+}
 
 // The satellite number NMEA uses for a receiver's number: GLONASS slots,
 // which the receiver numbers 38 to 61, are 65 to 88; SBAS PRNs 120 to 151
@@ -61,12 +178,59 @@ std::int32_t nmea_prn(std::int32_t prn)
     return prn;
 }
 
-// Records of sentences in a deferred output buffer: a head of eight bytes
-// (the kind, and the length of a text), then the fields the sentence prints.
-// Every record takes a multiple of eight bytes, so each one is built in
-// place, aligned, where it lies in the buffer (records never leave the
-// process).
-enum : std::uint8_t { rec_text, rec_gga, rec_rmc, rec_gsv, rec_zda };
+// "$<talker>GSV,%d,%d,%d%s%s%s%s*": sentence k of a group of `total`
+// sentences for `count` satellites, with a slot ",%02d,%02d,%03d,%02d"
+// (NMEA satellite number, elevation, azimuth, SNR) for each of its up to
+// four satellites, the SNR empty when there is none.
+struct gsvrec {
+    char talker[2]; // "GP", "GL", ...
+    std::int32_t total, k, count, n;
+    satinfo sats[4]; // the first n are this sentence's
+
+    gsvrec() = default;
+    // Sentence `at` of the group of the satellites in group[0, nsats).
+    gsvrec(const char* tk, std::int32_t sentences, std::int32_t at, const satinfo* group,
+           std::int32_t nsats)
+        : talker{tk[0], tk[1]}, total(sentences), k(at), count(nsats), n(0), sats{}
+    {
+        for (std::int32_t i = 4 * (k - 1); n < 4 && i < nsats; ++i)
+            sats[n++] = group[i];
+    }
+};
+
+int print(const gsvrec& r, outbuf& out)
+{
+    fields f = sentence<256>(out);
+    f.c('$').c(r.talker[0]).c(r.talker[1]).s(gsv_head);
+    f.d(r.total).c(',').d(r.k).c(',').d(r.count);
+    bool slots_fit = true;
+    for (std::int32_t i = 0; i < r.n; ++i) {
+        const satinfo& v = r.sats[i];
+        char room[32];
+        fields slot(room, sizeof room);
+        slot.c(',').d(v.prn, 2).c(',').d(v.elevation, 2).c(',').d(v.azimuth, 3).c(',');
+        if (v.snr > 0)
+            slot.d(v.snr, 2);
+        slots_fit = slots_fit && slot.fits();
+        f.s(room, slot.size());
+    }
+    f.c('*');
+    // A sentence with a slot that does not fit is left out; the rest of the
+    // group still carries the group's full sentence count.
+    return slots_fit ? emit(f, out) : 0;
+}
+
+// Every kind of record a deferred output buffer holds, after the free text:
+// a record's kind is its place in this list.
+template <class... R> struct recordlist {
+};
+using records = recordlist<ggarec, rmcrec, gsvrec, zdarec>;
+
+// Records in a deferred output buffer: a head of eight bytes (the kind, and
+// the length of a text), then the record, or the text, in a multiple of
+// eight bytes; so each one is built in place, aligned, where it lies in the
+// buffer (records never leave the process).
+constexpr std::uint8_t rec_text = 0;
 
 struct rechead {
     std::uint8_t kind;
@@ -75,46 +239,40 @@ struct rechead {
     std::uint32_t unused2;
 };
 
-struct fixrec {
-    double latmin, lonmin, hdop, height, undulation, speed, track;
-    std::int32_t hour, minute, second, hsec, latdeg, londeg, quality, svused;
-    std::int32_t day, month, year, hashdop, hasvel;
-    char latns, lonew;
-};
-
-// The fields GGA and RMC print, from the state to a record.
-void copy_fix(fixrec& t, const nmeastate& f)
-{
-    t.latmin = f.latmin, t.lonmin = f.lonmin, t.hdop = f.hdop, t.height = f.height;
-    t.undulation = f.undulation, t.speed = f.speed, t.track = f.track;
-    t.hour = f.hour, t.minute = f.minute, t.second = f.second, t.hsec = f.hsec;
-    t.latdeg = f.latdeg, t.londeg = f.londeg, t.quality = f.quality, t.svused = f.svused;
-    t.day = f.day, t.month = f.month, t.year = f.year, t.hashdop = f.hashdop, t.hasvel = f.hasvel;
-    t.latns = f.latns, t.lonew = f.lonew;
-}
-
-struct zdarec {
-    std::int32_t zhour, zminute, zsecond, zhsec, zday, zmonth, zyear;
-};
-
-// One sentence of a GSV group: its place, the group's count and its slots.
-struct gsvrec {
-    std::int32_t total, k, nsats;
-    satinfo sats[4];
-};
-
 constexpr std::size_t round8(std::size_t n)
 {
     return (n + 7) & ~std::size_t(7);
 }
 
 static_assert(sizeof(rechead) == 8 && line_room % 8 == 0, "records stay aligned");
-static_assert(sizeof(rechead) + round8(sizeof(fixrec)) <= line_room &&
-                  sizeof(rechead) + round8(sentence_room - 1) <= line_room,
-              "every record fits the room of a line");
+static_assert(sizeof(rechead) + round8(sentence_room - 1) <= line_room,
+              "a text fits the room of a line");
 
-// Room for a record of `size` bytes of fields at the end of the buffer,
-// with its head written; answers where the fields go.
+// What every record kind must be, checked as the program is built.
+template <class R> struct record_rules {
+    static_assert(std::is_trivially_copyable<R>::value, "a record is copied as bytes");
+    static_assert(alignof(R) <= 8, "records stay 8-byte aligned in the buffer");
+    static_assert(sizeof(rechead) + round8(sizeof(R)) <= line_room,
+                  "a record fits the room of a line");
+    static constexpr bool ok = true;
+};
+
+template <class... R> constexpr bool follow_rules(recordlist<R...>)
+{
+    return (record_rules<R>::ok && ...);
+}
+static_assert(follow_rules(records{}), "every record follows the rules");
+
+template <class R, class... L> constexpr std::uint8_t kind_in(recordlist<L...>)
+{
+    std::uint8_t kind = 0, at = 0;
+    ((++at, kind = std::is_same<R, L>::value ? at : kind), ...);
+    return kind;
+}
+template <class R> constexpr std::uint8_t kind_of = kind_in<R>(records{});
+
+// Room for a record of `size` bytes at the end of the buffer, with its head
+// written; answers where the record goes.
 char* keep(outbuf& out, std::uint8_t kind, std::size_t size, std::uint16_t len = 0)
 {
     char* p = line_at(out);
@@ -123,77 +281,51 @@ char* keep(outbuf& out, std::uint8_t kind, std::size_t size, std::uint16_t len =
     return p + sizeof(rechead);
 }
 
-// Sentence k of a GSV group of `total` sentences for nsats satellites, with
-// the satellites of its (up to four) slots.
-int gsv_line(int total, int k, std::int32_t nsats, const satinfo* slots, outbuf& out)
+// A sentence written at once: the record made and printed in one function
+// per record kind, compiled whole where the compiler allows (GCC and Clang),
+// so that the record's values go from the state to the print in registers
+// rather than through memory; format_records calls the print itself.
+#if defined(__GNUC__)
+#define PRINT_WHOLE __attribute__((flatten, noinline))
+#else
+#define PRINT_WHOLE
+#endif
+template <class R, class... A> PRINT_WHOLE int print_now(outbuf& out, const A&... from)
 {
-    fields f(line_at(out), 256);
-    f.s(gsv_head).d(total).c(',').d(k).c(',').d(nsats);
-    bool slots_fit = true;
-    for (int i = 0; i < 4 && 4 * (k - 1) + i < nsats; ++i) {
-        const satinfo& v = slots[i];
-        char room[32];
-        fields slot(room, sizeof room);
-        slot.c(',').d(nmea_prn(v.prn), 2).c(',').d(v.elevation, 2).c(',');
-        slot.d(v.azimuth, 3).c(',');
-        if (v.snr > 0)
-            slot.d(v.snr, 2);
-        slots_fit = slots_fit && slot.fits();
-        f.s(room, slot.size());
-    }
-    // A sentence with a slot that does not fit is left out; the rest of the
-    // group still carries the group's full sentence count.
-    f.c('*');
-    return slots_fit ? emit(f, out) : 0;
+    return print(R(from...), out);
 }
 
-// "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,,*",
-// the HDOP field ("%.1lf") empty while no HDOP is known; from the state or
-// from a record of it.
-template <class S> int gga_text(const S& s, outbuf& out)
+// The sentence of a record R made from `from`: written at once, or kept as
+// the record, built in place, in a deferred output buffer (answering 1:
+// whether it fits is found when the record is formatted).
+template <class R, class... A> int put(outbuf& out, const A&... from)
 {
-    fields f(line_at(out), 255);
-    f.s(gga_head).hms(s.hour, s.minute, s.second, s.hsec).c(',');
-    f.d(s.latdeg, 2);
-    f.f<4, 7>(s.latmin).c(',').c(s.latns).c(',');
-    f.d(s.londeg, 3);
-    f.f<4, 7>(s.lonmin).c(',').c(s.lonew).c(',');
-    f.d(s.quality).c(',').d(s.svused, 2).c(',');
-    if (s.hashdop)
-        f.f<1>(s.hdop);
-    f.c(',');
-    f.f<2>(s.height).s(metres);
-    f.f<2>(s.undulation).s(gga_tail);
-    return emit(f, out);
+    static_assert(kind_of<R> != 0, "every record is listed in records");
+    if (!out.deferred)
+        return print_now<R>(out, from...);
+    new (keep(out, kind_of<R>, sizeof(R))) R(from...);
+    return 1;
 }
 
-// "$GPRMC,%02d%02d%02d.%02d,A,%02d%010.7lf,%c,%03d%010.7lf,%c,%.3lf,%.1lf,%02d%02d%02d,,,*",
-// speed (knots) and track empty while no velocity is known.
-template <class S> int rmc_text(const S& s, outbuf& out)
+// A record's fields, copied out of the buffer it came in.
+template <class R> R fields_of(const char* p)
 {
-    fields f(line_at(out), 255);
-    f.s(rmc_head).hms(s.hour, s.minute, s.second, s.hsec).s(valid);
-    f.d(s.latdeg, 2);
-    f.f<7, 10>(s.latmin).c(',').c(s.latns).c(',');
-    f.d(s.londeg, 3);
-    f.f<7, 10>(s.lonmin).c(',').c(s.lonew).c(',');
-    if (s.hasvel) {
-        f.f<3>(s.speed / 0.514444).c(',');
-        f.f<1>(s.track);
-    } else {
-        f.c(',');
-    }
-    f.c(',').d(s.day, 2).d(s.month, 2).d(s.year % 100, 2).s(rmc_tail);
-    return emit(f, out);
+    R r;
+    std::memcpy(static_cast<void*>(&r), p, sizeof r);
+    return r;
 }
 
-// "$GPZDA,%02d%02d%02d.%02d,%02d,%02d,%04d,,*"
-template <class S> int zda_text(const S& s, outbuf& out)
+// Formats the record of the given kind at p; answers where the next record
+// begins (null for a kind that is not listed) and sets wrote to what its print
+// answered.
+template <class... R>
+const char* replay(std::uint8_t kind, const char* p, outbuf& out, int& wrote, recordlist<R...>)
 {
-    fields f(line_at(out), 256);
-    f.s(zda_head).hms(s.zhour, s.zminute, s.zsecond, s.zhsec).c(',');
-    f.d(s.zday, 2).c(',').d(s.zmonth, 2).c(',').d(s.zyear, 4).s(zda_tail);
-    return emit(f, out);
+    const char* next = nullptr;
+    (void)((kind == kind_of<R> &&
+            (wrote = print(fields_of<R>(p), out), next = p + round8(sizeof(R)), true)) ||
+           ...);
+    return next;
 }
 
 } // namespace
@@ -227,58 +359,41 @@ int put_sentence(char* text, outbuf& out)
 
 int put_gga(const nmeastate& s, outbuf& out)
 {
-    if (!out.deferred)
-        return gga_text(s, out);
-    copy_fix(*new (keep(out, rec_gga, sizeof(fixrec))) fixrec, s);
-    return 1;
+    return put<ggarec>(out, s);
 }
 
 int put_rmc(const nmeastate& s, outbuf& out)
 {
-    if (!out.deferred)
-        return rmc_text(s, out);
-    copy_fix(*new (keep(out, rec_rmc, sizeof(fixrec))) fixrec, s);
-    return 1;
+    return put<rmcrec>(out, s);
 }
 
 int put_zda(const nmeastate& s, outbuf& out)
 {
-    if (!out.deferred)
-        return zda_text(s, out);
-    new (keep(out, rec_zda, sizeof(zdarec)))
-        zdarec{s.zhour, s.zminute, s.zsecond, s.zhsec, s.zday, s.zmonth, s.zyear};
-    return 1;
+    return put<zdarec>(out, s);
 }
 
-// "$GPGSV,%d,%d,%d%s%s%s%s*" with four slots, each ",%02d,%02d,%03d,%02d"
-// (NMEA satellite number, elevation, azimuth, SNR), the SNR empty when there
-// is none, and nothing for the slots past the last satellite.
+int put_gsv_group(const char* talker, const satinfo* sats, std::int32_t nsats, outbuf& out)
+{
+    if (nsats > 36)
+        nsats = 36;
+    std::int32_t total = (nsats + 3) / 4;
+    int written = 0;
+    for (std::int32_t k = 1; k <= total; ++k)
+        if (put<gsvrec>(out, talker, total, k, sats, nsats) != 0)
+            ++written;
+    return written;
+}
+
 int put_gsv(nmeastate& s, outbuf& out)
 {
     if (s.nsats > 36)
         s.nsats = 36;
-    int total = (s.nsats + 3) / 4;
-    int written = 0;
-    for (int k = 1; k <= total; ++k) {
-        const satinfo* slots = s.sats + 4 * (k - 1);
-        if (out.deferred) {
-            auto* r = new (keep(out, rec_gsv, sizeof(gsvrec))) gsvrec{total, k, s.nsats, {}};
-            for (int j = 0; j < 4 && 4 * (k - 1) + j < s.nsats; ++j)
-                r->sats[j] = slots[j];
-            ++written;
-        } else if (gsv_line(total, k, s.nsats, slots, out) != 0) {
-            ++written;
-        }
+    satinfo group[36];
+    for (std::int32_t i = 0; i < s.nsats; ++i) {
+        group[i] = s.sats[i];
+        group[i].prn = nmea_prn(s.sats[i].prn);
     }
-    return written;
-}
-
-// A record's fields, copied out of the buffer it came in.
-template <class R> R fields_of(const char* p)
-{
-    R r;
-    std::memcpy(&r, p, sizeof r);
-    return r;
+    return put_gsv_group("GP", group, s.nsats, out);
 }
 
 std::int64_t format_records(const char* rec, std::size_t n, outbuf& out)
@@ -288,37 +403,20 @@ std::int64_t format_records(const char* rec, std::size_t n, outbuf& out)
     while (rec < end) {
         auto head = fields_of<rechead>(rec);
         const char* p = rec + sizeof(rechead);
-        int wrote = 1;
-        switch (head.kind) {
-        case rec_gga:
-            wrote = gga_text(fields_of<fixrec>(p), out);
-            rec = p + round8(sizeof(fixrec));
-            break;
-        case rec_rmc:
-            wrote = rmc_text(fields_of<fixrec>(p), out);
-            rec = p + round8(sizeof(fixrec));
-            break;
-        case rec_zda:
-            wrote = zda_text(fields_of<zdarec>(p), out);
-            rec = p + round8(sizeof(zdarec));
-            break;
-        case rec_gsv: {
-            auto r = fields_of<gsvrec>(p);
-            wrote = gsv_line(r.total, r.k, r.nsats, r.sats, out);
-            rec = p + round8(sizeof(gsvrec));
-            break;
-        }
-        default: { // rec_text
+        if (head.kind == rec_text) {
             char text[sentence_room];
             std::memcpy(text, p, head.len);
             text[head.len] = '\0';
             put_sentence(text, out);
             rec = p + round8(head.len);
-            break;
+            continue;
         }
-        }
+        int wrote = 1;
+        rec = replay(head.kind, p, out, wrote, records{});
         if (wrote == 0)
             ++refused;
+        if (!rec)
+            break; // not a record of this writer's
     }
     return refused;
 }

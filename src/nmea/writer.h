@@ -1,5 +1,8 @@
 // The sentence writer: formats sentences from the conversion state straight
-// into the output buffer and ends each as one line with its checksum.
+// into the output buffer and ends each as one line with its checksum; or,
+// into a deferred output buffer, keeps each as a record of the values it
+// prints, which format_records turns into the same text later, by the same
+// print.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +11,7 @@
 
 struct nmeastate;
 struct outbuf;
+struct satinfo;
 
 constexpr int sentence_room = 256; // buffer for one sentence text
 
@@ -32,8 +36,14 @@ int put_rmc(const nmeastate& s, outbuf& out);
 int put_zda(const nmeastate& s, outbuf& out);
 
 // Writes the GSV group (at most 36 satellites; a larger nsats is lowered to
-// 36 in the state) and answers how many of its sentences were written.
+// 36 in the state) under the talker GP, with NMEA's satellite numbers for the
+// receiver's, and answers how many of its sentences were written.
 int put_gsv(nmeastate& s, outbuf& out);
+
+// Writes the GSV group of the first nsats (at most 36) satellites at sats,
+// whose numbers are NMEA's already, under the two-letter talker ("GP",
+// "GL", ...), and answers how many of its sentences were written.
+int put_gsv_group(const char* talker, const satinfo* sats, std::int32_t nsats, outbuf& out);
 
 // Formats the records that a deferred output buffer collected (n bytes at
 // rec) into out as text, in order. Answers how many sentences were refused
