@@ -1,15 +1,19 @@
 # Entry points:
 #   make demo     builds the converter alone and converts the bundled sample log
 #   make check    builds everything and runs every test, also under the sanitizers
-#                 (and on Windows, under Wine, when the cross compiler and Wine are present)
+#                 (ThreadSanitizer too, when clang is present) and on Windows, under Wine,
+#                 when the cross compiler and Wine are present
 #   make install  installs the program, its manual page and the README
 #                 (PREFIX=/usr/local by default; DESTDIR for staging)
 #   make package  builds a Debian package of the same files
+#   make check-windows, make package-windows
+#                 cross-build for Windows: the tests under Wine, the .zip
 #   make fuzz     runs each fuzz target for FUZZ_SECONDS (60) seconds
 # Each first has tools/deps install the Debian packages it needs (as root) or
 # print the apt-get line that would.
 BUILD := build
 SANBUILD := build-sanitize
+TSANBUILD := build-tsan
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 SAMPLE := examples/sample.log
 PREFIX ?= /usr/local
@@ -17,12 +21,12 @@ DEPS := bash tools/deps
 
 # Top-level steps one after another; each build runs its own jobs in parallel.
 .NOTPARALLEL:
-.PHONY: all program build demo check test test-sanitize bench install package clean fuzz \
-	deps-demo deps-build deps-check deps-package deps-fuzz
+.PHONY: all program build demo check test test-sanitize test-tsan bench install package clean \
+	fuzz deps-demo deps-build deps-check deps-tsan deps-package deps-fuzz deps-windows
 
 all: build
 
-deps-demo deps-build deps-check deps-package deps-fuzz:
+deps-demo deps-build deps-check deps-tsan deps-package deps-fuzz deps-windows:
 	@$(DEPS) $(@:deps-%=%)
 
 # The converter alone: no test, no GoogleTest. A build folder already set up
@@ -51,7 +55,20 @@ test-sanitize: deps-check
 	cmake --build $(SANBUILD) -j $(JOBS)
 	ctest --test-dir $(SANBUILD) --output-on-failure -j $(JOBS)
 
+# The suite built with clang's ThreadSanitizer: the formatter thread and all
+# it shares with the conversion, the program the tests run included.
+test-tsan: deps-tsan
+	cmake -S . -B $(TSANBUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DPELLUCID_TSAN=ON
+	cmake --build $(TSANBUILD) -j $(JOBS)
+	ctest --test-dir $(TSANBUILD) --output-on-failure -j $(JOBS)
+
 check: test test-sanitize
+# make check runs the ThreadSanitizer suite too where clang is at hand
+# (tools/deps check installs it when run as root).
+ifneq ($(shell command -v clang++ 2>/dev/null),)
+check: test-tsan
+endif
 
 bench: build
 	$(BUILD)/bench/pellucid_bench
@@ -64,7 +81,7 @@ package: deps-package program
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)
 
 # Fuzzing with clang's libFuzzer under AddressSanitizer and UBSan: each
 # target runs for FUZZ_SECONDS over its seeds (made from the sample and the
@@ -115,7 +132,7 @@ ifneq ($(and $(shell command -v $(MINGW_CXX)),$(wildcard $(WINE)),$(wildcard $(G
 check: check-windows
 endif
 
-configure-windows:
+configure-windows: deps-windows
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
 	  -DPELLUCID_GTEST_SOURCE=$(GTEST_SOURCE) \
 	  "-DCMAKE_CROSSCOMPILING_EMULATOR=env;$(subst $() ,;,$(WINEENV));$(WINE)"

@@ -1,10 +1,20 @@
 // The program as a user runs it: console text, exit code, files afterwards.
 #include "frames.h"
 #include "support.h"
+#include "survey.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <thread>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -15,6 +25,18 @@ TEST(cli, no_arguments_prints_usage)
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, std::string(banner) + usage);
     EXPECT_EQ(r.out, "");
+}
+
+TEST(cli, banner_shows_the_project_version)
+{
+    // The version of project() in CMakeLists.txt, which the build hands to the
+    // program and to these tests alike: the first line of every run shows it.
+    const std::string version = PELLUCID_VERSION;
+    ASSERT_FALSE(version.empty());
+    EXPECT_EQ(version.find_first_not_of("0123456789."), std::string::npos) << version;
+    scratch d;
+    ran r = run_pellucid(d.path(), {"missing.log"});
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "Pellucid version " + version + "\n");
 }
 
 TEST(cli, empty_input_gives_empty_output_and_exit_1)
@@ -248,6 +270,231 @@ TEST(cli, hints_name_what_a_plain_run_left_out)
     tail.insert(tail.find("BESTPOSB"), "UTC offset from leap-second table is -16 sec\n");
     EXPECT_EQ(r.err, banner + echo("Enable", "Enable", "Enable", "Enable", "auto") + tail + unread);
     EXPECT_EQ(r.code, 0);
+}
+
+// A log six folders deep, its path over 300 characters long: longer than
+// the plain form of a Windows name allows (MAX_PATH, 260).
+TEST(cli, names_longer_than_max_path_convert)
+{
+    scratch d;
+    std::string rel;
+    for (char c = 'a'; c < 'g'; ++c)
+        rel += std::string(50, c) + "/";
+    ASSERT_TRUE(std::filesystem::create_directories(fs_path(d.file(rel))));
+    const std::string sample = read_file(SOURCE_DIR "/examples/sample.log");
+    const std::string golden = read_file(SOURCE_DIR "/tests/golden/sample.nme");
+    write_file(d.file(rel + "run1.log"), sample);
+    ASSERT_EQ(read_file(d.file(rel + "run1.log")), sample);
+
+    // By a relative name, from the scratch folder.
+    ran r = run_pellucid(d.path(), {rel + "run1.log"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(read_file(d.file(rel + "run1.nme")), golden);
+
+    // By the absolute name, with another extension.
+    std::string whole = d.file(rel + "run1.log");
+    ASSERT_GT(whole.size(), 300u);
+    r = run_pellucid(d.path(), {whole, "/ext", "txt"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(read_file(d.file(rel + "run1.txt")), golden);
+
+    // Another name of the input there is still known as the input.
+    std::filesystem::create_hard_link(fs_path(whole), fs_path(d.file(rel + "run1.dup")));
+    r = run_pellucid(d.path(), {whole, "/ext", "dup"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, banner + echo("Enable", "Enable", "Enable", "Enable", "TIMEB", "dup") +
+                         "Input file and Output file are same.\n");
+    EXPECT_EQ(read_file(d.file(rel + "run1.log")), sample);
+}
+
+#ifdef _WIN32
+TEST(cli, program_declares_itself_aware_of_long_paths)
+{
+    // The application manifest, resource 1 of type RT_MANIFEST.
+    std::wstring exe = std::filesystem::absolute(PELLUCID_BIN).wstring();
+    HMODULE m = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(m, nullptr);
+    HRSRC res = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(res, nullptr);
+    HGLOBAL data = LoadResource(m, res);
+    std::string manifest(static_cast<const char*>(LockResource(data)), SizeofResource(m, res));
+    FreeLibrary(m);
+    EXPECT_NE(manifest.find("longPathAware>true</"), std::string::npos) << manifest;
+}
+#endif
+
+// --- The output name after a run: replaced whole by a run that succeeds,
+// left as it was by one that fails, written through when it is not a file.
+
+const std::string sample_log = SOURCE_DIR "/examples/sample.log";
+const std::string sample_nme = SOURCE_DIR "/tests/golden/sample.nme";
+const std::string earlier = "$GPZDA,000000.00,01,01,2026,,*48\r\n";
+
+using names = std::vector<std::string>;
+
+// A receiver session whose conversion writes about 2.5 MB.
+void write_long_log(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f && write_survey(f, 6000000));
+    std::fclose(f);
+}
+
+TEST(cli, a_write_error_leaves_the_earlier_output_as_it_was)
+{
+    if (on_windows)
+        GTEST_SKIP() << "no file size limit for a Windows program (run.* makes the writes fail)";
+    for (bool before : {true, false}) {
+        scratch d;
+        write_long_log(d.file("run1.log"));
+        if (before)
+            write_file(d.file("run1.nme"), earlier);
+        launch limited;
+        limited.file_size = 1000000; // the disk is full after 1 MB
+        ran r = run_pellucid(d.path(), {"run1.log"}, limited);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, banner + echo() + "Output file run1.nme write error.\n");
+        if (before) {
+            EXPECT_EQ(read_file(d.file("run1.nme")), earlier);
+            EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.nme"}));
+        } else {
+            EXPECT_EQ(names_in(d.path()), names{"run1.log"});
+        }
+    }
+}
+
+TEST(cli, a_read_error_leaves_the_earlier_output_as_it_was)
+{
+    if (on_windows)
+        GTEST_SKIP() << "Windows refuses to open a folder as the input: no read error";
+    for (bool before : {true, false}) {
+        scratch d;
+        std::filesystem::create_directory(fs_path(d.file("logs.d")));
+        if (before)
+            write_file(d.file("logs.nme"), earlier);
+        ran r = run_pellucid(d.path(), {"logs.d"});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, banner + echo() + "Input file logs.d read error.\n");
+        if (before) {
+            EXPECT_EQ(read_file(d.file("logs.nme")), earlier);
+            EXPECT_EQ(names_in(d.path()), (names{"logs.d", "logs.nme"}));
+        } else {
+            EXPECT_EQ(names_in(d.path()), names{"logs.d"});
+        }
+    }
+}
+
+// A run that succeeds replaces the earlier output whole, also with nothing
+// when it writes no sentence, and leaves nothing else in the folder; on
+// POSIX the file keeps its permission bits, and a new one gets those any
+// new file gets.
+TEST(cli, a_run_replaces_the_earlier_output_whole)
+{
+    namespace fs = std::filesystem;
+    scratch d;
+    write_file(d.file("run1.log"), read_file(sample_log));
+    write_file(d.file("run1.nme"), earlier + std::string(500000, 'x'));
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    if (!on_windows)
+        fs::permissions(fs_path(d.file("run1.nme")), mode);
+    ran r = run_pellucid(d.path(), {"run1.log"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(read_file(d.file("run1.nme")) == read_file(sample_nme));
+    EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.nme"}));
+    if (!on_windows) {
+        EXPECT_EQ(fs::status(fs_path(d.file("run1.nme"))).permissions(), mode);
+    }
+
+    r = run_pellucid(d.path(), {"run1.log", "/gga", "/rmc", "/gsv", "/zda"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(read_file(d.file("run1.nme")), "");
+    EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.nme"}));
+
+    write_file(d.file("new.txt"), "");
+    r = run_pellucid(d.path(), {"run1.log", "/ext", "out"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(fs::status(fs_path(d.file("run1.out"))).permissions(),
+              fs::status(fs_path(d.file("new.txt"))).permissions());
+}
+
+// Runs that stop before converting leave no file of their own behind.
+TEST(cli, refused_runs_leave_nothing_behind)
+{
+    scratch d;
+    write_file(d.file("run1.nme"), earlier);
+    run_pellucid(d.path(), {"run1.nme"}); // the output would be the input
+    std::filesystem::create_directory(fs_path(d.file("run1.txt")));
+    write_file(d.file("run1.log"), read_file(sample_log));
+    ran r = run_pellucid(d.path(), {"run1.log", "/ext", "txt"}); // a folder of the output name
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(read_file(d.file("run1.nme")), earlier);
+    EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.nme", "run1.txt"}));
+    EXPECT_TRUE(names_in(d.file("run1.txt")).empty());
+}
+
+// "pellucid run1.log /ext txt 2> run1.txt": the console text goes to the
+// file the shell made, the sentences to a file of their own, which then
+// takes the name; the two never mix. Windows does not give a file's name to
+// another while the file is open: there the run reports a write error and
+// the file keeps the console text.
+TEST(cli, console_text_sent_into_the_output_file_does_not_mix_with_the_sentences)
+{
+    scratch d;
+    write_file(d.file("run1.log"), read_file(sample_log));
+    launch to_output;
+    to_output.err_file = "run1.txt";
+    ran r = run_pellucid(d.path(), {"run1.log", "/ext", "txt"}, to_output);
+    std::string console = banner + echo("Enable", "Enable", "Enable", "Enable", "TIMEB", "txt");
+    std::string got = read_file(d.file("run1.txt"));
+    if (on_windows && r.code == 1) {
+        EXPECT_EQ(got.substr(0, 6), console.substr(0, 6));
+        EXPECT_NE(got.find("Output file run1.txt write error."), std::string::npos) << got;
+    } else {
+        EXPECT_EQ(r.code, 0);
+        EXPECT_TRUE(got == read_file(sample_nme)) << got.substr(0, 200);
+    }
+    EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.txt"}));
+}
+
+// A symbolic link as the output name is written through: the file it points
+// to gets the sentences (a missing one is made), and the link stays.
+TEST(cli, output_name_that_is_a_symbolic_link_is_written_through)
+{
+    namespace fs = std::filesystem;
+    scratch d;
+    write_file(d.file("run1.log"), read_file(sample_log));
+    write_file(d.file("target.nme"), earlier);
+    std::string why = make_symlink("target.nme", d.file("run1.nme"));
+    if (!why.empty())
+        GTEST_SKIP() << "no symbolic link can be made here: " << why;
+    ran r = run_pellucid(d.path(), {"run1.log"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(fs::is_symlink(fs_path(d.file("run1.nme"))));
+    EXPECT_TRUE(read_file(d.file("target.nme")) == read_file(sample_nme));
+    fs::remove(fs_path(d.file("target.nme")));
+    r = run_pellucid(d.path(), {"run1.log"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(read_file(d.file("target.nme")) == read_file(sample_nme));
+    EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.nme", "target.nme"}));
+}
+
+// A named pipe as the output name streams the sentences to its reader.
+TEST(cli, output_name_that_is_a_named_pipe_streams_to_its_reader)
+{
+    scratch d;
+    write_file(d.file("run1.log"), read_file(sample_log));
+    std::string why = make_fifo(d.file("run1.nme"));
+    if (!why.empty())
+        GTEST_SKIP() << "no named pipe can be made here: " << why;
+    std::string got;
+    std::thread reader([&] { got = read_file(d.file("run1.nme")); });
+    ran r = run_pellucid(d.path(), {"run1.log"});
+    reader.join();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(got == read_file(sample_nme));
+    EXPECT_EQ(std::filesystem::status(fs_path(d.file("run1.nme"))).type(),
+              std::filesystem::file_type::fifo);
+    EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.nme"}));
 }
 
 } // namespace

@@ -70,7 +70,45 @@ TEST(clients, manual_page_renders_without_a_warning)
 {
     if (!have("groff"))
         GTEST_SKIP() << "groff not found (Debian package groff-base)";
-    EXPECT_EQ(said_by("groff -man -ww -z '" SOURCE_DIR "/doc/pellucid.1'"), "");
+    EXPECT_EQ(said_by("groff -man -ww -z '" MANUAL_PAGE "'"), "");
+}
+
+// The Linux program runs wherever glibc does: libdeflate and the C++ runtime
+// are linked in, and it asks the loader for glibc's own libraries alone.
+TEST(clients, program_needs_no_library_beyond_glibc)
+{
+#ifndef PELLUCID_SELF_CONTAINED
+    GTEST_SKIP() << "not a build of the self-contained program (sanitizers, Windows, or "
+                    "libdeflate without its static library)";
+#else
+    if (!have("readelf"))
+        GTEST_SKIP() << "readelf not found (Debian package binutils)";
+    std::string dynamic = said_by("readelf -d '" PELLUCID_BIN "'");
+    const std::string mark = "Shared library: [";
+    int needed = 0;
+    for (std::size_t at = dynamic.find(mark); at != std::string::npos;
+         at = dynamic.find(mark, at + 1)) {
+        std::size_t from = at + mark.size();
+        std::string lib = dynamic.substr(from, dynamic.find(']', from) - from);
+        ++needed;
+        bool glibc = lib == "libc.so.6" || lib == "libm.so.6" || lib == "libpthread.so.0" ||
+                     lib == "libdl.so.2" || lib == "librt.so.1" || lib.rfind("ld-linux", 0) == 0;
+        EXPECT_TRUE(glibc) << lib;
+    }
+    EXPECT_GT(needed, 0) << dynamic;
+#endif
+}
+
+TEST(clients, manual_page_names_the_project_version)
+{
+    // The build writes the version into the page: in its title line and in
+    // the sample of the console text.
+    std::string page = read_file(MANUAL_PAGE);
+    ASSERT_FALSE(page.empty()) << MANUAL_PAGE;
+    std::string title = page.substr(0, page.find('\n'));
+    EXPECT_NE(title.find(" \"Pellucid " PELLUCID_VERSION "\" "), std::string::npos) << title;
+    EXPECT_NE(page.find("\nPellucid version " PELLUCID_VERSION "\n"), std::string::npos);
+    EXPECT_EQ(page.find('@'), std::string::npos) << "a name left unreplaced";
 }
 
 } // namespace

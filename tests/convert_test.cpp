@@ -3,14 +3,17 @@
 #include "input/logstore.h"
 #include "nmea/convert.h"
 #include "nmea/nmeastate.h"
+#include "nmea/writer.h"
 #include "output.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <map>
 #include <memory>
+#include <random>
 #include <tuple>
 
 namespace {
@@ -78,6 +81,18 @@ frames::time valid_time(double utcoffset = -18.0)
     frames::time t;
     t.utcoffset = utcoffset;
     return t;
+}
+
+// The ZDA of valid_time() with another time of day, with its checksum.
+std::string zda_line(const std::string& hms)
+{
+    std::string text = "$GPZDA," + hms + ",07,12,2026,,*";
+    unsigned x = 0;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i)
+        x ^= static_cast<unsigned char>(text[i]);
+    char sum[3];
+    std::snprintf(sum, sizeof sum, "%02X", x);
+    return text + sum;
 }
 
 TEST_F(converting, position_waits_for_the_utc_offset_from_time)
@@ -269,6 +284,103 @@ TEST_F(converting, record_counts_are_bounded_by_the_stored_frame)
     EXPECT_EQ(s.nsats, 0);
 }
 
+// A frame of the same log with its body cut to `keep` bytes (a good CRC,
+// the message length of what is left, every count as it was).
+std::string cut_body(const std::string& f, std::size_t keep)
+{
+    std::uint16_t id = static_cast<std::uint16_t>(static_cast<unsigned char>(f[4]) |
+                                                  static_cast<unsigned char>(f[5]) << 8);
+    return frames::frame(id, f.substr(28, keep));
+}
+
+// A record cut by the end of the body is not read, though the slot still
+// holds a whole one there from a longer frame before.
+TEST_F(converting, satvis_and_trackstat_ending_in_a_partial_record_use_only_whole_ones)
+{
+    std::string vis = frames::make_satvis({{1, 10, 100}, {2, 20, 200}, {3, 30, 300}});
+    std::string chans = frames::make_trackstat({{1, 0, 41}, {2, 0, 42}, {3, 0, 43}});
+    put(vis);
+    EXPECT_EQ(feed(chans), 1);
+    ASSERT_EQ(s.nsats, 3);
+    EXPECT_EQ(s.sats[2].snr, 43);
+
+    for (std::size_t part : {1u, 20u, 39u}) {
+        put(cut_body(vis, 12 + 2 * 40 + part)); // count 3, two records and a part
+        feed(chans);
+        EXPECT_EQ(s.nsats, 2) << part;
+        put(vis);
+        feed(cut_body(chans, 16 + 2 * 40 + part));
+        ASSERT_EQ(s.nsats, 3) << part;
+        EXPECT_EQ(s.sats[1].snr, 42) << part;
+        EXPECT_EQ(s.sats[2].snr, -1) << part; // the third channel is not whole
+    }
+}
+
+// The list holds 128 satellites: the first 128 that are in view, in the
+// order of the SATVIS; the rest of the state is untouched, and a TRACKSTAT
+// channel of a satellite beyond the list changes nothing.
+TEST_F(converting, more_satellites_in_view_than_the_list_holds)
+{
+    std::vector<frames::satellite> vis;
+    std::vector<frames::channel> chans;
+    std::vector<int> listed;
+    for (int i = 0; i < 300; ++i) {
+        auto prn = static_cast<std::int16_t>(1 + i);
+        bool seen = i % 3 != 1;
+        vis.push_back({seen ? prn : std::int16_t(0), seen ? 5.0 + i % 80 : 10.0, 1.0 * i});
+        if (!seen && i % 2 == 0)
+            vis.back() = {prn, -1.0, 1.0 * i}; // below the horizon
+        if (seen && listed.size() < 128)
+            listed.push_back(prn);
+        chans.push_back({prn, 0, static_cast<float>(20 + i % 30)});
+    }
+    s.hdop = 1.25;
+    s.hashdop = 1;
+    manual_offset(18);
+    put(frames::make_satvis(vis));
+    EXPECT_EQ(feed(frames::make_trackstat(chans)), 9);
+    ASSERT_EQ(s.nsats, 36); // lowered by the GSV group
+    EXPECT_EQ(s.hdop, 1.25);
+    EXPECT_EQ(s.hashdop, 1);
+    EXPECT_EQ(s.utcoffset, -18.0);
+    for (int k = 0; k < 128; ++k) {
+        EXPECT_EQ(s.sats[k].prn, listed[k]) << k;
+        EXPECT_EQ(s.sats[k].snr, 20 + (listed[k] - 1) % 30) << k;
+    }
+    std::vector<std::string> l = lines();
+    ASSERT_EQ(l.size(), 9u);
+    EXPECT_EQ(l[0].substr(0, 18), "$GPGSV,9,1,36,01,0");
+}
+
+// Each TRACKSTAT channel gives its C/No to every entry of its PRN, a PRN
+// listed twice included; PRNs that share their low bits stay apart.
+TEST_F(converting, a_prn_listed_twice_gets_the_cno_in_both_entries)
+{
+    put(frames::make_satvis({{5, 10, 20}, {9, 11, 21}, {5, 30, 40}, {69, 31, 41}, {133, 1, 2}}));
+    EXPECT_EQ(feed(frames::make_trackstat({{69, 0, 33}, {5, 0, 42}, {197, 0, 44}})), 2);
+    ASSERT_EQ(s.nsats, 5);
+    const int want[] = {42, -1, 42, 33, -1};
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(s.sats[k].snr, want[k]) << k;
+}
+
+// The milliseconds of TIME are cut to hundredths, never rounded: 59999 ms
+// is 59.99 s, not 60.00.
+TEST_F(converting, time_milliseconds_are_cut_to_hundredths)
+{
+    const std::pair<std::uint32_t, const char*> rows[] = {
+        {59999, "123459.99"}, {59995, "123459.99"}, {59990, "123459.99"},
+        {12345, "123412.34"}, {12349, "123412.34"}, {999, "123400.99"},
+        {1009, "123401.00"},  {5, "123400.00"},     {60999, "123460.99"}, // a leap second
+    };
+    for (const auto& r : rows) {
+        frames::time t = valid_time();
+        t.msec = r.first;
+        EXPECT_EQ(feed(frames::make(t)), 1);
+        EXPECT_EQ(lines().back(), zda_line(r.second)) << r.first;
+    }
+}
+
 TEST_F(converting, hemispheres_degrees_and_minutes)
 {
     struct row {
@@ -324,6 +436,102 @@ TEST_F(converting, a_fix_a_hair_before_midnight_is_at_midnight)
         ASSERT_GE(l.size(), 2u);
         EXPECT_EQ(l[l.size() - 2].substr(0, 17), "$GPGGA,000000.00,") << utc;
         EXPECT_NE(l.back().find(",151224,"), std::string::npos) << l.back();
+    }
+}
+
+__extension__ typedef __int128 wide;
+
+// ⌊x · 1000 + ½⌋ by exact rational arithmetic: x = M · 2^E, so x · 1000 + ½
+// = (2000 · M + 2^-E) / 2^(1-E), divided in 128 bits, rounding down.
+std::int64_t exact_ms(double x)
+{
+    int e2;
+    double f = std::frexp(x, &e2); // x = f · 2^e2, 0.5 <= |f| < 1
+    auto m = static_cast<std::int64_t>(std::ldexp(f, 53));
+    int e = e2 - 53;
+    if (e >= 0)
+        return static_cast<std::int64_t>(wide(m) * 1000 * (wide(1) << e));
+    if (-e > 100) // |x| below 2^-47: far from any half millisecond
+        return 0;
+    wide num = wide(m) * 2000 + (wide(1) << -e);
+    wide den = wide(1) << (1 - e);
+    wide q = num / den;
+    if (num % den != 0 && num < 0)
+        --q;
+    return static_cast<std::int64_t>(q);
+}
+
+// The civil date of a count of days from 1970-01-01 (H. Hinnant's method).
+void civil_from_days(std::int64_t z, int& y, int& m, int& d)
+{
+    z += 719468;
+    std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    auto doe = static_cast<unsigned>(z - era * 146097);
+    unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(era * 400 + yoe + (m <= 2 ? 1 : 0));
+}
+
+// The time of a fix is the instant of its week and milliseconds plus the
+// offset, x = tow + offset as the double it is, rounded to whole
+// milliseconds with halves upward and cut to hundredths. Offsets a half
+// millisecond off whole ones put x within a hair of a rounding tie, where
+// only exact arithmetic tells the side; offsets of days move the date.
+TEST_F(converting, fix_times_agree_with_exact_arithmetic_at_ties_and_far_offsets)
+{
+    const double offsets[][2] = {
+        {-18.0005, 0},
+        {-17.9995, 0},
+        {-0.0005, 0},
+        {0.0015, 0},
+        {-18.0, -0.0005},
+        {-18.0, 1.2345e-10},
+        {-259218.0005, 0},
+        {100000.0005, 0},
+        {86400.25, 0.0005},
+        {-1000000.0005, 0},
+        {-2147483646.0, -0.0005},
+        {2147483.0625, 0},
+        {-3.0625, 0}, // exact halves: 62.5 ms
+    };
+    std::mt19937_64 rng(20);
+    for (int i = 0; i < 20000; ++i) {
+        const double* o = offsets[i % (sizeof offsets / sizeof offsets[0])];
+        frames::time t = valid_time(o[0]);
+        t.clockoff = o[1];
+        feed(frames::make(t));
+        ASSERT_EQ(s.utcoffset, o[0] + o[1]);
+        header h;
+        h.week = static_cast<std::uint16_t>(rng() % 4000);
+        h.msec = static_cast<std::uint32_t>(rng() % 604800000);
+        if (i % 7 == 0) // a second before a day ends
+            h.msec = static_cast<std::uint32_t>((rng() % 7 + 1) * 86400000 - 1000 + rng() % 1000);
+        ASSERT_EQ(feed(frames::make(tokyo(), h)), 2);
+
+        double x = h.msec / 1000.0 + (o[0] + o[1]);
+        std::int64_t ms = std::int64_t(h.week) * 604800000 + exact_ms(x);
+        std::int64_t days = ms / 86400000 - (ms % 86400000 < 0 ? 1 : 0);
+        std::int64_t tod = ms - days * 86400000;
+        int y, mo, d;
+        civil_from_days(days + 3657, y, mo, d); // the GPS epoch is day 3657 of 1970
+        char when[32], date[16];
+        std::snprintf(when, sizeof when, "%02d%02d%02d.%02d", static_cast<int>(tod / 3600000),
+                      static_cast<int>(tod / 60000 % 60), static_cast<int>(tod / 1000 % 60),
+                      static_cast<int>(tod % 1000 / 10));
+        std::snprintf(date, sizeof date, ",%02d%02d%02d,", d, mo, y % 100);
+        std::string text = out.text();
+        out.written.clear();
+        std::string gga = "$GPGGA," + std::string(when) + ",";
+        std::string rmc = "$GPRMC," + std::string(when) + ",";
+        ASSERT_NE(text.find(gga), std::string::npos)
+            << "week " << h.week << " ms " << h.msec << " offset " << o[0] << " + " << o[1] << ": "
+            << text;
+        std::size_t at = text.find(rmc);
+        ASSERT_NE(at, std::string::npos) << text;
+        ASSERT_EQ(text.substr(text.find("*", at) - 10, 8), date) << text;
     }
 }
 
@@ -440,6 +648,106 @@ TEST_F(converting, logs_too_short_for_their_fields_are_used_up_and_ignored)
 
     // Longer than usual is fine: the fields are all there.
     EXPECT_EQ(feed(frames::frame(42, pos.substr(28, 72) + std::string(500, '\x07'), at_fix())), 2);
+}
+
+// A double as the C print "%0<width>.<prec>f" prints it, the sign of a NaN
+// included (which the Windows C print drops).
+std::string c_fixed(double v, int prec, int width = 0)
+{
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%0*.*f", width, prec, v);
+    std::string t = buf;
+    if (std::isnan(v) && std::signbit(v) && t.find('-') == std::string::npos)
+        t.insert(t.find_first_not_of(' '), "-");
+    return t;
+}
+
+std::string c_int(const char* fmt, std::int32_t v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, fmt, v);
+    return buf;
+}
+
+// A line as the writer must make it from a printed text: blanks removed,
+// the checksum of what is left between "$" and "*".
+std::string as_line(const std::string& printed)
+{
+    std::string t;
+    for (char c : printed)
+        if (c != ' ')
+            t += c;
+    unsigned x = 0;
+    for (std::size_t i = 1; i + 1 < t.size(); ++i)
+        x ^= static_cast<unsigned char>(t[i]);
+    char sum[3];
+    std::snprintf(sum, sizeof sum, "%02X", x);
+    return t + sum;
+}
+
+// GGA and RMC of a state as the C print makes them from their formats.
+std::string printed_gga(const nmeastate& s)
+{
+    return "$GPGGA," + c_int("%02d", s.hour) + c_int("%02d", s.minute) + c_int("%02d", s.second) +
+           "." + c_int("%02d", s.hsec) + "," + c_int("%02d", s.latdeg) + c_fixed(s.latmin, 4, 7) +
+           "," + s.latns + "," + c_int("%03d", s.londeg) + c_fixed(s.lonmin, 4, 7) + "," + s.lonew +
+           "," + c_int("%d", s.quality) + "," + c_int("%02d", s.svused) + "," +
+           (s.hashdop ? c_fixed(s.hdop, 1) : "") + "," + c_fixed(s.height, 2) + ",M," +
+           c_fixed(s.undulation, 2) + ",M,,*";
+}
+
+std::string printed_rmc(const nmeastate& s)
+{
+    std::string vel = s.hasvel ? c_fixed(s.speed / 0.514444, 3) + "," + c_fixed(s.track, 1) : ",";
+    return "$GPRMC," + c_int("%02d", s.hour) + c_int("%02d", s.minute) + c_int("%02d", s.second) +
+           "." + c_int("%02d", s.hsec) + ",A," + c_int("%02d", s.latdeg) +
+           c_fixed(s.latmin, 7, 10) + "," + s.latns + "," + c_int("%03d", s.londeg) +
+           c_fixed(s.lonmin, 7, 10) + "," + s.lonew + "," + vel + "," + c_int("%02d", s.day) +
+           c_int("%02d", s.month) + c_int("%02d", s.year % 100) + ",,,*";
+}
+
+// NaN of either sign and infinities in every double a fix prints, one at a
+// time and all at once, from the frames to the lines: each line is exactly
+// the C print with the blanks (the padding of "nan" and "inf") removed,
+// with the checksum of that cleaned text, both when formatted at once and
+// when kept as a record and formatted later.
+TEST_F(converting, not_a_number_and_infinities_print_as_the_c_print_without_blanks)
+{
+    const double nasty[] = {nan, -nan, inf, -inf};
+    manual_offset(18);
+    put(frames::make_psrdop(0.9f));
+    for (int field = 0; field < 6; ++field) {
+        for (double v : nasty) {
+            frames::bestpos p = tokyo();
+            frames::bestvel w;
+            w.speed = 1.5;
+            w.track = 271.26;
+            if (field == 0 || field == 5)
+                p.lat = v;
+            if (field == 1 || field == 5)
+                p.lon = v;
+            if (field == 2 || field == 5)
+                p.height = v;
+            if (field == 3 || field == 5)
+                w.speed = v;
+            if (field == 4 || field == 5)
+                w.track = v;
+            put(frames::make(w));
+            out.written.clear();
+            ASSERT_EQ(feed(frames::make(p, at_fix())), 2) << field << " " << v;
+            std::string want = as_line(printed_gga(s)) + "\r\n" + as_line(printed_rmc(s)) + "\r\n";
+            EXPECT_EQ(out.text(), want) << field << " " << v;
+            EXPECT_EQ(want.find("nan") != std::string::npos, std::isnan(v)) << want;
+
+            outfile records, later;
+            records.out.deferred = true;
+            EXPECT_EQ(put_gga(s, records.out), 1);
+            EXPECT_EQ(put_rmc(s, records.out), 1);
+            std::string kept = records.text();
+            EXPECT_EQ(format_records(kept.data(), kept.size(), later.out), 0);
+            EXPECT_EQ(later.text(), want) << field << " " << v;
+        }
+    }
 }
 
 TEST_F(converting, hostile_values_never_write_a_sentence_beyond_its_bound)

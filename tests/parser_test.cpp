@@ -112,6 +112,70 @@ TEST(short_frames, a_bad_crc_asks_for_all_but_the_first_byte)
     EXPECT_EQ(frame_at(reinterpret_cast<const std::uint8_t*>(l.data()), 120), -1);
 }
 
+// A sync word that the end of the bytes at hand cuts off is not found, even
+// when the bytes after the end, readable but not the caller's to look at,
+// complete it; a whole one before it, or ending right at the end, is.
+TEST(sync, a_word_cut_by_the_end_is_not_found_whatever_follows)
+{
+    const std::uint8_t word[] = {0xAA, 0x44, 0x12, 0x1C};
+    std::vector<std::uint8_t> b(256);
+    for (int n = 1; n <= 150; ++n) {
+        for (int inside = 1; inside <= 3 && inside <= n; ++inside) {
+            std::fill(b.begin(), b.end(), std::uint8_t(0xAA));
+            std::copy(word, word + 4, b.begin() + (n - inside));
+            ASSERT_EQ(find_sync(b.data(), n), -1) << n << " " << inside;
+            if (n - inside >= 4) {
+                std::copy(word, word + 4, b.begin() + (n - inside - 4));
+                ASSERT_EQ(find_sync(b.data(), n), n - inside - 4) << n << " " << inside;
+            }
+        }
+        if (n >= 4) {
+            std::fill(b.begin(), b.end(), std::uint8_t(0x44));
+            std::copy(word, word + 4, b.begin() + (n - 4));
+            ASSERT_EQ(find_sync(b.data(), n), n - 4) << n;
+        }
+    }
+}
+
+// The total length is in bytes 8 and 9: with nine bytes at hand the answer
+// is always "more needed", whatever the tenth byte (there, but not yet
+// given) holds.
+TEST(frame_at, needs_ten_bytes_whatever_the_tenth_holds)
+{
+    std::string f = frames::make(frames::bestpos{});
+    auto* p = reinterpret_cast<std::uint8_t*>(&f[0]);
+    for (int n = 4; n <= 9; ++n)
+        for (int tenth = 0; tenth < 256; ++tenth) {
+            p[9] = static_cast<std::uint8_t>(tenth);
+            ASSERT_EQ(frame_at(p, n), 0) << n << " " << tenth;
+        }
+    // With the tenth given, a length beyond the limit is rejected at once.
+    p[9] = 0xFF;
+    EXPECT_EQ(frame_at(p, 10), -1);
+}
+
+// The longest frame of each kind is taken, one byte more is rejected as
+// soon as its length is known; the length is that of the whole frame.
+TEST(frame_at, length_limits_by_message_id)
+{
+    struct row {
+        std::uint16_t id;
+        int longest;
+    } rows[] = {{7, 4095}, {42, 4095}, {48, 20524}, {83, 20528}, {84, 4095}};
+    for (const row& r : rows) {
+        std::string good = frames::frame(r.id, std::string(r.longest - 32, 'x'));
+        auto* g = reinterpret_cast<const std::uint8_t*>(good.data());
+        EXPECT_EQ(frame_at(g, r.longest), r.longest) << r.id;
+        EXPECT_EQ(frame_at(g, r.longest - 1), 0) << r.id;
+        std::string over = frames::frame(r.id, std::string(r.longest - 31, 'x'));
+        auto* o = reinterpret_cast<const std::uint8_t*>(over.data());
+        EXPECT_EQ(frame_at(o, 10), -1) << r.id;
+        EXPECT_EQ(frame_at(o, r.longest + 1), -1) << r.id;
+        std::string bad = frames::frame(r.id, std::string(r.longest - 32, 'x'), {}, false);
+        EXPECT_EQ(frame_at(reinterpret_cast<const std::uint8_t*>(bad.data()), r.longest), -1);
+    }
+}
+
 TEST(parser, hunts_past_everything_but_the_first_sync_byte)
 {
     oem4 p;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <random>
 
 namespace {
@@ -36,6 +38,50 @@ TEST(platform, file_names_round_trip_any_bytes)
     }
 }
 
+#ifdef _WIN32
+// Names that the plain form holds go to the system as given; longer ones in
+// the \\?\ form, made whole first since that form takes them literally.
+TEST(platform, long_names_go_to_windows_whole_in_the_extended_form)
+{
+    const std::wstring ext = L"\\\\?\\";
+    std::wstring deep = L"C:\\";
+    for (int i = 0; i < 6; ++i)
+        deep += std::wstring(50, static_cast<wchar_t>(L'a' + i)) + L"\\";
+    deep += L"run1.log";
+    ASSERT_GT(deep.size(), 300u);
+    EXPECT_EQ(sys::long_name(deep), ext + deep);
+    EXPECT_EQ(sys::long_name(ext + deep), ext + deep);
+
+    // Slashes, "." and ".." resolved as the plain form would.
+    std::wstring messy = deep;
+    for (wchar_t& c : messy)
+        c = c == L'\\' ? L'/' : c;
+    messy.insert(3, L"./x/../");
+    EXPECT_EQ(sys::long_name(messy), ext + deep);
+
+    // A relative name is taken from the current folder.
+    std::wstring rel = deep.substr(3);
+    std::wstring here = std::filesystem::current_path().wstring();
+    if (here.back() != L'\\')
+        here += L'\\';
+    EXPECT_EQ(sys::long_name(rel), ext + here + rel);
+
+    // Shares: \\server\share\... becomes \\?\UNC\server\share\...
+    std::wstring share = L"\\\\server\\share\\" + deep.substr(3);
+    EXPECT_EQ(sys::long_name(share), ext + L"UNC\\" + share.substr(2));
+
+    // MAX_PATH counts the closing null: 259 characters are the longest plain name.
+    std::wstring edge = L"C:\\" + std::wstring(200, L'e') + L"\\";
+    edge += std::wstring(259 - edge.size(), L'f');
+    EXPECT_EQ(sys::long_name(edge), edge);
+    EXPECT_EQ(sys::long_name(edge + L"g"), ext + edge + L"g");
+
+    // Short names are left exactly as they are, odd ones included.
+    for (const wchar_t* name : {L"run1.log", L"run1.log.", L"C:/logs/../run1.log", L"\\\\s\\sh\\a"})
+        EXPECT_EQ(sys::long_name(name), name);
+}
+#endif
+
 TEST(platform, grab_failure_can_be_injected)
 {
     sys::fail_grab_after(1);
@@ -47,6 +93,80 @@ TEST(platform, grab_failure_can_be_injected)
     EXPECT_NE(c, nullptr);
     delete[] a;
     delete[] c;
+}
+
+// The steps that replace an output file: what a name denotes, a new file
+// beside it under a name of its own, the move over the name, the removal.
+TEST(platform, output_names_and_new_files_beside_them)
+{
+    scratch d;
+    std::wstring out = sys::from_bytes(d.file("run1.nme"));
+    EXPECT_EQ(sys::kind_of(out), sys::kind::absent);
+    write_file(d.file("run1.nme"), "earlier");
+    EXPECT_EQ(sys::kind_of(out), sys::kind::regular);
+    EXPECT_TRUE(sys::can_write(out));
+    EXPECT_EQ(read_file(d.file("run1.nme")), "earlier");
+    std::filesystem::create_directory(fs_path(d.file("run1.d")));
+    EXPECT_EQ(sys::kind_of(sys::from_bytes(d.file("run1.d"))), sys::kind::other);
+    EXPECT_EQ(sys::kind_of(on_windows ? L"NUL" : L"/dev/null"), sys::kind::other);
+    if (make_symlink("run1.nme", d.file("link.nme")).empty()) {
+        EXPECT_EQ(sys::kind_of(sys::from_bytes(d.file("link.nme"))), sys::kind::other);
+    }
+    if (make_fifo(d.file("fifo.nme")).empty()) {
+        EXPECT_EQ(sys::kind_of(sys::from_bytes(d.file("fifo.nme"))), sys::kind::other);
+    }
+
+    // Two new files at once: two names, in the folder of the output, each
+    // beginning with a dot, the name and ".pellucid-".
+    std::wstring t1, t2;
+    std::FILE* f1 = sys::open_temp(out, t1);
+    std::FILE* f2 = sys::open_temp(out, t2);
+    ASSERT_TRUE(f1 && f2);
+    EXPECT_NE(t1, t2);
+    for (const std::wstring& t : {t1, t2}) {
+        std::filesystem::path p = fs_path(sys::to_bytes(t));
+        EXPECT_EQ(p.parent_path(), fs_path(d.path()));
+        std::string name = utf8_name(p.filename());
+        EXPECT_EQ(name.substr(0, 19), ".run1.nme.pellucid-") << name;
+        EXPECT_EQ(name.size(), 25u) << name;
+    }
+    EXPECT_TRUE(sys::write(f1, "new", 3));
+    std::fclose(f1);
+    std::fclose(f2);
+    EXPECT_EQ(read_file(d.file("run1.nme")), "earlier");
+    EXPECT_TRUE(sys::replace(t1, out));
+    EXPECT_EQ(read_file(d.file("run1.nme")), "new");
+    EXPECT_FALSE(exists(sys::to_bytes(t1)));
+    EXPECT_TRUE(sys::remove_file(t2));
+    EXPECT_FALSE(exists(sys::to_bytes(t2)));
+    EXPECT_FALSE(sys::remove_file(t2));
+
+    // A long name is cut in the new file's name, which stays short enough.
+    std::wstring long_out = sys::from_bytes(d.file(std::string(200, 'n') + ".nme"));
+    std::wstring t3;
+    std::FILE* f3 = sys::open_temp(long_out, t3);
+    ASSERT_TRUE(f3);
+    std::fclose(f3);
+    EXPECT_EQ(utf8_name(fs_path(sys::to_bytes(t3)).filename()),
+              "." + std::string(40, 'n') + ".pellucid-" + sys::to_bytes(t3.substr(t3.size() - 6)));
+    EXPECT_TRUE(sys::remove_file(t3));
+}
+
+// Writes can be made to fail after a number of bytes, as on a full disk:
+// the bytes before the limit are written, none after.
+TEST(platform, write_failure_can_be_injected)
+{
+    scratch d;
+    std::FILE* f = std::fopen(d.file("out").c_str(), "wb");
+    ASSERT_TRUE(f);
+    sys::fail_write_after(5);
+    EXPECT_TRUE(sys::write(f, "abc", 3));
+    EXPECT_FALSE(sys::write(f, "defg", 4));
+    EXPECT_FALSE(sys::write(f, "h", 1));
+    sys::fail_write_after(-1);
+    EXPECT_TRUE(sys::write(f, "i", 1));
+    std::fclose(f);
+    EXPECT_EQ(read_file(d.file("out")), "abcdei");
 }
 
 } // namespace

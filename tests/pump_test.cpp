@@ -111,6 +111,48 @@ TEST(pump, good_frames_inside_a_rejected_20_kb_candidate_across_a_block_end)
     }
 }
 
+// Through the pump, wherever the block ends fall: a frame of 4095 bytes, a
+// SATVIS of 20524 and a TRACKSTAT of 20528 are found whole; one byte longer
+// each (with a good CRC all the same) is not, and the frame after it is.
+TEST(pump, longest_frames_are_found_and_one_byte_more_is_not)
+{
+    struct row {
+        std::uint16_t id;
+        int longest;
+    } rows[] = {{7, 4095}, {48, 20524}, {83, 20528}};
+    std::string after = bestpos(5);
+    for (const row& r : rows) {
+        std::string good = frames::frame(r.id, std::string(r.longest - 32, '\x03'));
+        std::string over = frames::frame(r.id, std::string(r.longest - 31, '\x03'));
+        for (int lead : {0, 1, block_size - 20000, block_size - r.longest, block_size - 9,
+                         block_size - 1, block_size, 2 * block_size - 5}) {
+            std::string pad(static_cast<std::size_t>(lead), 'z');
+            for (auto reads : {std::vector<std::size_t>{}, std::vector<std::size_t>{4093}}) {
+                EXPECT_EQ(frames_pumped(pad + good + after, reads),
+                          (std::vector<std::string>{good, after}))
+                    << r.id << " lead " << lead;
+                EXPECT_EQ(frames_pumped(pad + over + after, reads), std::vector<std::string>{after})
+                    << r.id << " lead " << lead;
+            }
+        }
+    }
+}
+
+// A good frame whose body holds other good frames: the outer one is taken
+// whole and the scan goes on after it, so the inner ones are not taken.
+TEST(pump, frames_inside_a_good_frame_are_not_taken)
+{
+    std::string inner = bestpos(1) + frames::make(frames::time{}) + bestpos(2);
+    for (std::uint16_t id : {std::uint16_t(43), std::uint16_t(83)}) {
+        std::string outer = frames::frame(id, "\xAA\x44" + inner + "\x12\x1C" + inner);
+        std::string s = bestpos(3) + outer + bestpos(4);
+        EXPECT_EQ(frames_pumped(s), (std::vector<std::string>{bestpos(3), outer, bestpos(4)}));
+        counts c = pump_counts(std::string(block_size - 50, 'z') + s);
+        EXPECT_EQ(c.bestpos, 2) << id;
+        EXPECT_EQ(c.time, 0) << id;
+    }
+}
+
 TEST(pump, a_many_channel_trackstat_with_its_satvis_yields_gsv)
 {
     // 325 channel records (13048 bytes) and 200 satellites (8056 bytes), as

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -44,6 +45,73 @@ TEST(run, every_failed_allocation_is_reported_before_any_file_is_touched)
     std::string console;
     run_in_process({}, console);
     EXPECT_EQ(console, std::string(banner) + usage);
+}
+
+// Writes that fail midway, as on a full disk, and on every platform: the run
+// reports it, and the output name is left as it was before the run, with
+// no new file beside it.
+TEST(run, a_failed_write_leaves_the_earlier_output_as_it_was)
+{
+    scratch d;
+    std::FILE* f = std::fopen(d.file("in.log").c_str(), "wb");
+    ASSERT_TRUE(f && write_survey(f, 3000000));
+    std::fclose(f);
+    std::wstring in = sys::from_bytes(d.file("in.log"));
+    const std::string earlier = "$GPZDA,000000.00,01,01,2026,,*48\r\n";
+    for (std::int64_t after : {std::int64_t(0), std::int64_t(300000), std::int64_t(1000000)}) {
+        for (bool before : {true, false}) {
+            if (before)
+                write_file(d.file("in.nme"), earlier);
+            sys::fail_write_after(after);
+            std::string console;
+            int code = run_in_process({in, L"/utc", L"18"}, console);
+            sys::fail_write_after(-1);
+            EXPECT_EQ(code, 1) << after;
+            EXPECT_EQ(console, banner + echo("Enable", "Enable", "Enable", "Enable", "-18") +
+                                   "Output file " + d.file("in.nme") + " write error.\n")
+                << after;
+            if (before) {
+                EXPECT_EQ(read_file(d.file("in.nme")), earlier) << after;
+                EXPECT_EQ(names_in(d.path()), (std::vector<std::string>{"in.log", "in.nme"}));
+                std::remove(d.file("in.nme").c_str());
+            } else {
+                EXPECT_EQ(names_in(d.path()), std::vector<std::string>{"in.log"}) << after;
+            }
+        }
+    }
+    // Without the failure the same run writes it all.
+    std::string console;
+    EXPECT_EQ(run_in_process({in, L"/utc", L"18"}, console), 0);
+    EXPECT_GT(read_file(d.file("in.nme")).size(), 1000000u);
+    EXPECT_EQ(names_in(d.path()), (std::vector<std::string>{"in.log", "in.nme"}));
+}
+
+// The output name held open by another program: POSIX gives the name to the
+// new file all the same; Windows does not while the other program has not
+// allowed it, and the run reports a write error, leaving the file as it was.
+TEST(run, an_output_held_open_elsewhere)
+{
+    scratch d;
+    write_file(d.file("in.log"), read_file(SOURCE_DIR "/examples/sample.log"));
+    const std::string earlier = "$GPZDA,000000.00,01,01,2026,,*48\r\n";
+    write_file(d.file("in.nme"), earlier);
+    std::wstring in = sys::from_bytes(d.file("in.log"));
+    std::string console;
+    int code;
+    {
+        std::ifstream held(fs_path(d.file("in.nme")), std::ios::binary);
+        ASSERT_TRUE(held.good());
+        code = run_in_process({in}, console);
+    }
+    if (on_windows && code == 1) {
+        EXPECT_EQ(console, banner + echo() + "Output file " + d.file("in.nme") + " write error.\n");
+        EXPECT_EQ(read_file(d.file("in.nme")), earlier);
+    } else {
+        EXPECT_EQ(code, 0) << console;
+        EXPECT_TRUE(read_file(d.file("in.nme")) ==
+                    read_file(SOURCE_DIR "/tests/golden/sample.nme"));
+    }
+    EXPECT_EQ(names_in(d.path()), (std::vector<std::string>{"in.log", "in.nme"}));
 }
 
 TEST(run, summary_counts_the_good_frames_of_each_log)

@@ -2,6 +2,7 @@
 
 #include "platform/sys.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -12,9 +13,16 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -69,10 +77,11 @@ HANDLE inheritable(const std::wstring& path, DWORD access, DWORD disposition)
 
 } // namespace
 
-ran run_pellucid(const std::string& dir, const std::vector<std::string>& args)
+ran run_pellucid(const std::string& dir, const std::vector<std::string>& args, const launch& how)
 {
     scratch cap;
-    std::string errf = cap.file("stderr"), outf = cap.file("stdout");
+    std::string errf = how.err_file.empty() ? cap.file("stderr") : dir + "/" + how.err_file;
+    std::string outf = cap.file("stdout");
     std::wstring prog = fs::absolute(PELLUCID_BIN).make_preferred().wstring();
     std::wstring line = as_argument(prog);
     for (const std::string& a : args)
@@ -109,7 +118,8 @@ ran run_pellucid(const std::string& dir, const std::vector<std::string>& args)
     CloseHandle(pi.hProcess);
     // Exceptions that end a process show as NTSTATUS codes 0xC0000000 and up.
     r.code = code >= 0xC0000000u ? -1 : static_cast<int>(code);
-    r.err = text_lines(read_file(errf));
+    if (how.err_file.empty())
+        r.err = text_lines(read_file(errf));
     r.out = text_lines(read_file(outf));
     return r;
 }
@@ -128,20 +138,59 @@ std::string make_symlink(const std::string& target, const std::string& link)
     return "";
 }
 
+std::string make_fifo(const std::string&)
+{
+    return "Windows has no named pipes in its file system";
+}
+
+draining_pipe::draining_pipe(std::size_t take)
+{
+    int fds[2];
+    if (_pipe(fds, 65536, _O_BINARY) != 0)
+        throw std::runtime_error("no pipe");
+    w = _fdopen(fds[1], "wb");
+    std::setvbuf(w, nullptr, _IONBF, 0);
+    int r = fds[0];
+    reader = std::thread([r, take] {
+        static char buf[65536];
+        for (std::size_t got = 0; got < take;) {
+            std::size_t want = take - got < sizeof buf ? take - got : sizeof buf;
+            int n = _read(r, buf, static_cast<unsigned>(want));
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        _close(r);
+    });
+}
+
+draining_pipe::~draining_pipe()
+{
+    std::fclose(w);
+    reader.join();
+}
+
 #else
 
 const bool on_windows = false;
 
-ran run_pellucid(const std::string& dir, const std::vector<std::string>& args)
+ran run_pellucid(const std::string& dir, const std::vector<std::string>& args, const launch& how)
 {
     scratch cap;
-    std::string errf = cap.file("stderr"), outf = cap.file("stdout");
+    std::string errf = how.err_file.empty() ? cap.file("stderr") : dir + "/" + how.err_file;
+    std::string outf = cap.file("stdout");
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0)
             _exit(127);
         if (!std::freopen(errf.c_str(), "wb", stderr) || !std::freopen(outf.c_str(), "wb", stdout))
             _exit(127);
+        if (how.file_size >= 0) {
+            std::signal(SIGXFSZ, SIG_IGN); // kept across exec: a write past the limit fails
+            rlimit lim{static_cast<rlim_t>(how.file_size), static_cast<rlim_t>(how.file_size)};
+            if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
+                _exit(127);
+        }
         std::vector<char*> argv;
         std::string prog = PELLUCID_BIN;
         argv.push_back(&prog[0]);
@@ -156,7 +205,8 @@ ran run_pellucid(const std::string& dir, const std::vector<std::string>& args)
     waitpid(pid, &status, 0);
     ran r;
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = read_file(errf);
+    if (how.err_file.empty())
+        r.err = read_file(errf);
     r.out = read_file(outf);
     return r;
 }
@@ -166,6 +216,40 @@ std::string make_symlink(const std::string& target, const std::string& link)
     std::error_code ec;
     fs::create_symlink(fs_path(target), fs_path(link), ec);
     return ec ? ec.message() : "";
+}
+
+std::string make_fifo(const std::string& path)
+{
+    return mkfifo(path.c_str(), 0644) == 0 ? "" : std::strerror(errno);
+}
+
+draining_pipe::draining_pipe(std::size_t take)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("no pipe");
+    old_handler = std::signal(SIGPIPE, SIG_IGN);
+    w = fdopen(fds[1], "wb");
+    std::setvbuf(w, nullptr, _IONBF, 0);
+    int r = fds[0];
+    reader = std::thread([r, take] {
+        static char buf[65536];
+        for (std::size_t got = 0; got < take;) {
+            std::size_t want = take - got < sizeof buf ? take - got : sizeof buf;
+            ssize_t n = read(r, buf, want);
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        close(r);
+    });
+}
+
+draining_pipe::~draining_pipe()
+{
+    std::fclose(w);
+    reader.join();
+    std::signal(SIGPIPE, old_handler);
 }
 
 #endif
@@ -220,7 +304,16 @@ bool exists(const std::string& path)
     std::error_code ec;
     return fs::symlink_status(fs_path(path), ec).type() != fs::file_type::not_found && !ec;
 }
-const char* const banner = "Pellucid version 1.0\n";
+std::vector<std::string> names_in(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(fs_path(dir)))
+        names.push_back(utf8_name(e.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const char* const banner = "Pellucid version " PELLUCID_VERSION "\n";
 
 std::string echo(const char* gga, const char* rmc, const char* gsv, const char* zda,
                  const std::string& utc, const std::string& ext)

@@ -4,8 +4,10 @@
 // differences.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct ran {
@@ -14,10 +16,22 @@ struct ran {
     std::string out; // everything written to standard output
 };
 
+// How the program is started, beyond its arguments.
+struct launch {
+    // When set, standard error goes to this file of the folder (created, or
+    // emptied first, as a shell's "2>" does) instead of into ran::err.
+    std::string err_file;
+    // When 0 or more, the largest file in bytes the program may write
+    // (POSIX: RLIMIT_FSIZE, with its signal ignored so that the write fails
+    // instead); -1, and on Windows always, no limit.
+    long long file_size = -1;
+};
+
 // Runs the pellucid executable in folder dir with the given arguments.
 // Names and arguments are UTF-8 text (on POSIX any bytes); the program gets
 // them exactly, whatever spaces, quotes or backslashes they hold.
-ran run_pellucid(const std::string& dir, const std::vector<std::string>& args);
+ran run_pellucid(const std::string& dir, const std::vector<std::string>& args,
+                 const launch& how = {});
 
 // A file system path from a UTF-8 name, and back.
 std::filesystem::path fs_path(const std::string& utf8);
@@ -42,10 +56,36 @@ std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool exists(const std::string& path);
 
+// The names of everything in a folder, sorted.
+std::vector<std::string> names_in(const std::string& dir);
+
 // Makes a symbolic link at link that points to target. Answers an empty
 // text on success, else why the system could not make it (Windows without
 // the privilege, or Wine, which has no symbolic links).
 std::string make_symlink(const std::string& target, const std::string& link);
+
+// A pipe whose reading end, in a thread of its own, takes the first `take`
+// bytes written and then closes, so that every write after that fails, as
+// when the reader of a pipe goes away midway. file() is the writing end,
+// unbuffered; on POSIX no signal is raised by a write without a reader
+// while the pipe exists.
+class draining_pipe {
+  public:
+    explicit draining_pipe(std::size_t take);
+    ~draining_pipe();
+    draining_pipe(const draining_pipe&) = delete;
+    draining_pipe& operator=(const draining_pipe&) = delete;
+    std::FILE* file() const { return w; }
+
+  private:
+    std::FILE* w = nullptr;
+    std::thread reader;
+    void (*old_handler)(int) = nullptr;
+};
+
+// Makes a named pipe (FIFO) at path. Answers an empty text on success, else
+// why not (Windows has none in its file system).
+std::string make_fifo(const std::string& path);
 
 // True on Windows, where some cases cannot exist and a few answers differ.
 extern const bool on_windows;

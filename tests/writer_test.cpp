@@ -246,8 +246,11 @@ struct hostile {
         s.hashdop = static_cast<std::int32_t>(rng() % 2);
         s.hasvel = static_cast<std::int32_t>(rng() % 2);
         s.nsats = static_cast<std::int32_t>(rng() % 45) - 2;
-        for (int i = 0; i < s.nsats; ++i)
-            s.sats[i] = {any_int(), any_int(), any_int(), any_int() - 5};
+        for (int i = 0; i < s.nsats; ++i) {
+            // SNR 0 or below: an empty field.
+            std::int32_t snr = rng() % 4 ? any_int() : -static_cast<std::int32_t>(rng() % 6);
+            s.sats[i] = {any_int(), any_int(), any_int(), snr};
+        }
         // What /all adds: DOPs and the satellites of the solution, the
         // deviations of a fix, a heading; satellites known only from a
         // tracking channel.

@@ -10,6 +10,10 @@
 #include <cstdio>
 #include <memory>
 
+#ifndef PELLUCID_VERSION
+#error "PELLUCID_VERSION is the project version, which CMakeLists.txt gives"
+#endif
+
 namespace {
 
 void usage()
@@ -78,6 +82,41 @@ struct file_closer {
 };
 using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
+// Where the sentences go. When the output name is free or names a regular
+// file, they are written to a new file beside it, which takes the name only
+// at the end of a run without a read or write error: a run that fails
+// leaves the name as it was before, and the new file is removed whenever
+// the run ends without it having taken the name. Any other name (a symbolic
+// link, a named pipe, a device) is written through as it is.
+struct output {
+    file_ptr file;
+    std::wstring temp; // the new file, while it has not taken the name
+
+    output() = default;
+    output(const output&) = delete;
+    output& operator=(const output&) = delete;
+    ~output()
+    {
+        file.reset();
+        if (!temp.empty())
+            sys::remove_file(temp);
+    }
+};
+
+bool open_output(output& o, const std::wstring& name)
+{
+    sys::kind k = sys::kind_of(name);
+    // A file that cannot be written is refused, as opening it would be.
+    if (k == sys::kind::regular && !sys::can_write(name))
+        return false;
+    if (k != sys::kind::other)
+        o.file.reset(sys::open_temp(name, o.temp));
+    // Where no new file can be made beside it, the name is written through.
+    if (!o.file)
+        o.file.reset(sys::open_out(name));
+    return o.file != nullptr;
+}
+
 } // namespace
 
 int run(int argc, wchar_t** argv)
@@ -87,7 +126,8 @@ int run(int argc, wchar_t** argv)
     session job;
     bool ready = setup(job);
 
-    say(L"Pellucid version 1.0\n");
+    // The version is the project's, given by the build (CMakeLists.txt).
+    say(L"Pellucid version " PELLUCID_VERSION "\n");
 
     if (!ready) {
         say(L"Not enough memory.\n");
@@ -124,8 +164,8 @@ int run(int argc, wchar_t** argv)
         return 1;
     }
 
-    file_ptr out(sys::open_out(outname));
-    if (!out) {
+    output out;
+    if (!open_output(out, outname)) {
         say(L"Output file %s open error.\n", outname);
         return 1;
     }
@@ -133,19 +173,25 @@ int run(int argc, wchar_t** argv)
     // The input is read and the output written in large blocks of the run's
     // own buffers: the streams need none of theirs.
     std::setvbuf(in.get(), nullptr, _IONBF, 0);
-    std::setvbuf(out.get(), nullptr, _IONBF, 0);
+    std::setvbuf(out.file.get(), nullptr, _IONBF, 0);
 
-    bool read_ok = convert_file(job, in.get(), out.get());
+    bool read_ok = convert_file(job, in.get(), out.file.get());
 
     // Flush and test the stream before closing it, since some C runtimes
     // answer 0 from fclose even when its own final flush failed.
     bool write_failed = job.out.failed;
-    write_failed = std::fflush(out.get()) != 0 || write_failed;
-    write_failed = std::ferror(out.get()) != 0 || write_failed;
-    write_failed = (std::fclose(out.release()) != 0) || write_failed;
+    write_failed = std::fflush(out.file.get()) != 0 || write_failed;
+    write_failed = std::ferror(out.file.get()) != 0 || write_failed;
+    write_failed = (std::fclose(out.file.release()) != 0) || write_failed;
     if (!read_ok) {
         say(L"Input file %s read error.\n", inname);
         return 1;
+    }
+    // The new file takes the output name, replacing what had it.
+    if (!write_failed && !out.temp.empty()) {
+        write_failed = !sys::replace(out.temp, outname);
+        if (!write_failed)
+            out.temp.clear();
     }
     if (write_failed) {
         say(L"Output file %s write error.\n", outname);

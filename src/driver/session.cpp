@@ -52,7 +52,7 @@ void convert_source(session& s, const source& in)
     flush(s.out);
 }
 
-bool convert_file(session& s, std::FILE* in, std::FILE* out, bool threads)
+void convert_to_file(session& s, const source& in, std::FILE* out, bool threads)
 {
     // With the thread, the output buffer holds records and the thread
     // formats them into the text buffer; without it, the text goes there
@@ -61,11 +61,16 @@ bool convert_file(session& s, std::FILE* in, std::FILE* out, bool threads)
     s.out.file = out;
     formatter f(out, text, text + out_size);
     bool threaded = threads && f.start(s.out);
-    convert_source(s, source{read_file, in});
+    convert_source(s, in);
     if (threaded) {
         s.sentences -= f.finish(s.out);
         s.out.buf = text;
         s.out.block = out_block;
     }
+}
+
+bool convert_file(session& s, std::FILE* in, std::FILE* out, bool threads)
+{
+    convert_to_file(s, source{read_file, in}, out, threads);
     return std::ferror(in) == 0;
 }

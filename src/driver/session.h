@@ -36,6 +36,9 @@ void manual_utc(session& s, std::int32_t n);
 // write that failed shows in s.out.failed.
 bool convert_file(session& s, std::FILE* in, std::FILE* out, bool threads = true);
 
+// The same from any source of bytes.
+void convert_to_file(session& s, const source& in, std::FILE* out, bool threads = true);
+
 // Converts the whole input from any source of bytes; the sentences go
 // wherever s.out sends them, and the last of them are written out too.
 void convert_source(session& s, const source& in);

@@ -168,19 +168,25 @@ class fields {
 
     // "%0<width>.<prec>f" with the width known at compile time too: a value
     // that fills the width exactly, as minutes of latitude and longitude do,
-    // takes its digits without counting them.
+    // takes its digits without counting them. Every place of the width but
+    // the point's holds a digit (all of them when prec is 0: no point).
     template <int prec, int width> fields& f(double v)
     {
-        static_assert(width > prec + 1 && width - 1 <= 9, "the digits fit 32 bits");
-        constexpr std::uint64_t fill = digits::pow10[width - 1];
+        constexpr int places = prec > 0 ? width - 1 : width;
+        static_assert(prec >= 0 && places > prec && places <= 9, "the digits fit 32 bits");
+        constexpr std::uint64_t fill = digits::pow10[places];
         std::uint64_t q;
         if (limit - t.n > width && !std::signbit(v) && digits::quick<prec>(v, q) && q < fill) {
             char* p = buf + t.n + width;
             auto u = static_cast<std::uint32_t>(q);
-            constexpr auto scale = static_cast<std::uint32_t>(digits::pow10[prec]);
-            t.x ^= digits::backwards<prec>(p, u % scale) ^ '.' ^
-                   digits::backwards<width - 1 - prec>(p - prec - 1, u / scale);
-            p[-prec - 1] = '.';
+            if constexpr (prec > 0) {
+                constexpr auto scale = static_cast<std::uint32_t>(digits::pow10[prec]);
+                t.x ^= digits::backwards<prec>(p, u % scale) ^ '.' ^
+                       digits::backwards<places - prec>(p - prec - 1, u / scale);
+                p[-prec - 1] = '.';
+            } else {
+                t.x ^= digits::backwards<places>(p, u);
+            }
             t.n += width;
             return *this;
         }

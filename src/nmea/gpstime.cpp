@@ -3,11 +3,14 @@
 #include "nmeastate.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
 constexpr std::int64_t week_seconds = 604800;
 constexpr std::int64_t day_seconds = 86400;
+constexpr std::int64_t week_ms = 604800000;
+constexpr std::int64_t day_ms = 86400000;
 constexpr std::int64_t epoch_day = 722820; // 1980-01-06, counting 0001-01-01 as day 1
 
 // First day of month i (3 = March ... 14 = February) within a year that
@@ -33,6 +36,36 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b)
 {
     std::int64_t q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// ⌊x · 1000 + ½⌋: x in whole milliseconds, rounded to nearest with halves
+// upward, exactly, from the double's binary value. x = ±m · 2^e with m below
+// 2^53, so ⌊x · 2000⌋ is ±m · 2000 (below 2^64) shifted right by -e, with
+// one more down for a negative x that the shift cuts; and
+// ⌊x · 1000 + ½⌋ = ⌊(⌊x · 2000⌋ + 1) / 2⌋. A time of a fix is far within
+// 2^40 s; anything beyond is taken as 2^40 s, so no double is undefined here.
+std::int64_t round_ms(double x)
+{
+    constexpr double bound = 1099511627776.0; // 2^40
+    if (!(std::fabs(x) < bound))
+        x = x > 0.0 ? bound : -bound;
+    std::uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    bool neg = (bits >> 63) != 0;
+    int bexp = static_cast<int>(bits >> 52) & 0x7FF;
+    std::uint64_t m = bits & ((std::uint64_t(1) << 52) - 1);
+    int shift = 1074; // -e for a subnormal
+    if (bexp != 0) {
+        m |= std::uint64_t(1) << 52;
+        shift = 1075 - bexp; // 13 or more below the bound
+    }
+    std::uint64_t a = m * 2000;
+    std::uint64_t q = shift < 64 ? a >> shift : 0;
+    bool cut = shift < 64 ? (a & ((std::uint64_t(1) << shift) - 1)) != 0 : a != 0;
+    auto twice = static_cast<std::int64_t>(q); // ⌊|x| · 2000⌋
+    if (neg)
+        twice = -twice - (cut ? 1 : 0);
+    return floor_div(twice + 1, 2);
 }
 
 // Days since the GPS epoch of the instant `week` weeks and `x` seconds after
@@ -98,36 +131,27 @@ calendar gps_to_calendar(std::int32_t week, double x)
     return c;
 }
 
-calendar gps_to_calendar(std::int32_t week, double x, daydate& last)
-{
-    calendar c;
-    std::int64_t d = day_of(week, x);
-    if (!last.known || last.dayno != d) {
-        date_of(d, c);
-        last = {d, c.year, c.month, c.day, 1};
-    } else {
-        c.year = last.year, c.month = last.month, c.day = last.day;
-    }
-    time_of(x, c);
-    return c;
-}
-
 void set_fix_time(nmeastate& s)
 {
+    // Whole milliseconds since the GPS epoch, then the day and the time of
+    // day from them in whole numbers: the rounding is that of the exact value
+    // of x, and a rounding that reaches the next second carries into the
+    // minute, hour, day, month and year by itself.
     double x = s.tow + s.utcoffset;
-    calendar c = gps_to_calendar(s.week, x, s.lastday);
-    auto ms = static_cast<std::int64_t>(floor_of(c.second * 1000.0 + 0.5));
-    if (ms >= 60000) {
-        // Rounding reached the next minute: take the date and time of one
-        // second later, which rolls minute, hour, day, month and year.
-        c = gps_to_calendar(s.week, x + 1.0, s.lastday);
-        ms -= 60000;
+    std::int64_t t = s.week * week_ms + round_ms(x);
+    std::int64_t d = floor_div(t, day_ms);
+    auto ms = static_cast<std::int32_t>(t - d * day_ms);
+    daydate& last = s.lastday;
+    if (!last.known || last.dayno != d) {
+        calendar c;
+        date_of(d, c);
+        last = {d, c.year, c.month, c.day, 1};
     }
-    s.year = c.year;
-    s.month = c.month;
-    s.day = c.day;
-    s.hour = c.hour;
-    s.minute = c.minute;
-    s.second = static_cast<std::int32_t>(ms / 1000);
-    s.hsec = static_cast<std::int32_t>((ms % 1000) / 10);
+    s.year = last.year;
+    s.month = last.month;
+    s.day = last.day;
+    s.hour = ms / 3600000;
+    s.minute = ms / 60000 % 60;
+    s.second = ms / 1000 % 60;
+    s.hsec = ms % 1000 / 10;
 }

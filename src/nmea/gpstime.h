@@ -17,13 +17,9 @@ struct calendar {
 // decades of its week (as tow plus a bounded offset always is).
 calendar gps_to_calendar(std::int32_t week, double x);
 
-struct daydate;
-
-// The same, reusing the date kept in `last` while the day does not change,
-// and keeping the new one there when it does.
-calendar gps_to_calendar(std::int32_t week, double x, daydate& last);
-
-// Sets the fix time of the state from week, tow and utcoffset, rounded to
-// whole milliseconds and cut to hundredths, with the carry into the next
-// minute when the rounding reaches 60 s.
+// Sets the fix time of the state to the instant `week` weeks and x = tow +
+// utcoffset seconds (that double's exact value) after the GPS epoch, rounded
+// to whole milliseconds (halves upward) and cut to hundredths; a rounding
+// that reaches the next second carries as far as it goes. The date of the
+// day is kept in the state's lastday for the fixes that follow on that day.
 void set_fix_time(nmeastate& s);

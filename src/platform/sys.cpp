@@ -4,15 +4,80 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cwchar>
 #else
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace sys {
 
 namespace {
 int grab_countdown = -1;
+std::int64_t write_budget = -1;
+
+// The folder part of a path, separators and drive included (empty for a
+// bare name), and the name after it.
+std::size_t name_start(const std::wstring& path)
+{
+#ifdef _WIN32
+    std::size_t sep = path.find_last_of(L"\\/");
+    if (sep == std::wstring::npos)
+        return path.size() >= 2 && path[1] == L':' ? 2 : 0;
+    return sep + 1;
+#else
+    std::size_t sep = path.find_last_of(L'/');
+    return sep == std::wstring::npos ? 0 : sep + 1;
+#endif
+}
+
+// The name of try number `attempt` of a new file beside path, from a seed
+// that differs between processes and between calls.
+std::wstring temp_name(const std::wstring& path, std::uint64_t seed, int attempt)
+{
+    std::size_t at = name_start(path);
+    std::wstring name = path.substr(at, 40);
+    // A pair of UTF-16 surrogates is never cut in two.
+    if (name.size() == 40 && name.back() >= 0xD800 && name.back() <= 0xDBFF)
+        name.pop_back();
+    // splitmix64: every bit of the seed and the attempt in every letter.
+    std::uint64_t z = seed + 0x9E3779B97F4A7C15u * static_cast<std::uint64_t>(attempt + 1);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    z ^= z >> 31;
+    static const wchar_t letters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+    std::wstring tag;
+    for (int i = 0; i < 6; ++i, z /= 36)
+        tag += letters[z % 36];
+    return path.substr(0, at) + L"." + name + L".pellucid-" + tag;
+}
+
+std::uint64_t calls = 0;
+} // namespace
+
+void fail_write_after(std::int64_t n)
+{
+    write_budget = n;
+}
+
+bool write(std::FILE* f, const void* p, std::size_t n)
+{
+    if (write_budget >= 0) {
+        if (static_cast<std::uint64_t>(write_budget) < n) {
+            std::fwrite(p, 1, static_cast<std::size_t>(write_budget), f);
+            write_budget = 0;
+            return false;
+        }
+        write_budget -= static_cast<std::int64_t>(n);
+    }
+    return std::fwrite(p, 1, n, f) == n;
 }
 
 bool grab_allowed()
@@ -66,21 +131,51 @@ void con_write(const std::wstring& text)
     std::fflush(stderr);
 }
 
+std::wstring long_name(const std::wstring& path)
+{
+    auto starts = [](const std::wstring& s, const wchar_t* head) {
+        return s.compare(0, std::wcslen(head), head) == 0;
+    };
+    if (starts(path, L"\\\\?\\") || starts(path, L"\\\\.\\"))
+        return path;
+    DWORD room = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (room == 0)
+        return path;
+    std::wstring full(room, L'\0');
+    DWORD n = GetFullPathNameW(path.c_str(), room, &full[0], nullptr);
+    if (n == 0 || n >= room)
+        return path;
+    full.resize(n);
+    // Short enough for the plain form (MAX_PATH counts the closing null):
+    // the name goes as given, so that every name that worked before is
+    // still read the same way.
+    if (full.size() < MAX_PATH)
+        return path;
+    if (starts(full, L"\\\\?\\") || starts(full, L"\\\\.\\"))
+        return full;
+    if (starts(full, L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\')
+        return L"\\\\?\\" + full;
+    return path;
+}
+
 std::FILE* open_in(const std::wstring& path)
 {
-    return _wfopen(path.c_str(), L"rb");
+    return _wfopen(long_name(path).c_str(), L"rb");
 }
 
 std::FILE* open_out(const std::wstring& path)
 {
-    return _wfopen(path.c_str(), L"wb");
+    return _wfopen(long_name(path).c_str(), L"wb");
 }
 
 namespace {
 bool file_id(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
 {
-    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileW(long_name(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     bool ok = GetFileInformationByHandle(h, &info) != 0;
@@ -96,6 +191,84 @@ bool same_file(const std::wstring& a, const std::wstring& b)
         return false;
     return fa.dwVolumeSerialNumber == fb.dwVolumeSerialNumber &&
            fa.nFileIndexHigh == fb.nFileIndexHigh && fa.nFileIndexLow == fb.nFileIndexLow;
+}
+
+kind kind_of(const std::wstring& path)
+{
+    // A name in the device namespace (\\.\pipe\..., \\.\COM1, and what a
+    // DOS device name such as NUL stands for) is not opened to look at it:
+    // opening a pipe would take one of its instances.
+    DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(n, L'\0');
+    if (n == 0 || GetFullPathNameW(path.c_str(), n, &full[0], nullptr) == 0 ||
+        full.compare(0, 4, L"\\\\.\\") == 0)
+        return kind::other;
+    HANDLE h =
+        CreateFileW(long_name(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? kind::absent : kind::other;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool regular =
+        GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    CloseHandle(h);
+    return regular ? kind::regular : kind::other;
+}
+
+bool can_write(const std::wstring& path)
+{
+    HANDLE h =
+        CreateFileW(long_name(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+std::FILE* open_temp(const std::wstring& path, std::wstring& temp)
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    std::uint64_t seed = static_cast<std::uint64_t>(now.QuadPart) ^
+                         std::uint64_t(GetCurrentProcessId()) << 32 ^ ++calls << 48;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring name = temp_name(path, seed, attempt);
+        HANDLE h = CreateFileW(long_name(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            DWORD why = GetLastError();
+            if (why == ERROR_FILE_EXISTS || why == ERROR_ALREADY_EXISTS)
+                continue;
+            return nullptr;
+        }
+        int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+        std::FILE* f = fd < 0 ? nullptr : _wfdopen(fd, L"wb");
+        if (!f) {
+            if (fd < 0)
+                CloseHandle(h);
+            else
+                _close(fd);
+            DeleteFileW(long_name(name).c_str());
+            return nullptr;
+        }
+        temp = name;
+        return f;
+    }
+    return nullptr;
+}
+
+bool replace(const std::wstring& from, const std::wstring& to)
+{
+    return MoveFileExW(long_name(from).c_str(), long_name(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
+           0;
+}
+
+bool remove_file(const std::wstring& path)
+{
+    return DeleteFileW(long_name(path).c_str()) != 0;
 }
 
 #else
@@ -211,6 +384,66 @@ bool same_file(const std::wstring& a, const std::wstring& b)
     if (stat(to_bytes(a).c_str(), &sa) != 0 || stat(to_bytes(b).c_str(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+kind kind_of(const std::wstring& path)
+{
+    struct stat st;
+    if (lstat(to_bytes(path).c_str(), &st) != 0)
+        return errno == ENOENT ? kind::absent : kind::other;
+    return S_ISREG(st.st_mode) ? kind::regular : kind::other;
+}
+
+bool can_write(const std::wstring& path)
+{
+    int fd = open(to_bytes(path).c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
+std::FILE* open_temp(const std::wstring& path, std::wstring& temp)
+{
+    struct stat old;
+    bool keep_mode = lstat(to_bytes(path).c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::uint64_t seed = static_cast<std::uint64_t>(now.tv_nsec) ^
+                         static_cast<std::uint64_t>(now.tv_sec) << 30 ^
+                         static_cast<std::uint64_t>(getpid()) << 40 ^ ++calls << 56;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring name = temp_name(path, seed, attempt);
+        std::string bytes = to_bytes(name);
+        // Made as any new file is: its mode from 0666 and the umask.
+        int fd = open(bytes.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return nullptr;
+        }
+        if (keep_mode)
+            fchmod(fd, old.st_mode & 0777);
+        std::FILE* f = fdopen(fd, "wb");
+        if (!f) {
+            close(fd);
+            unlink(bytes.c_str());
+            return nullptr;
+        }
+        temp = name;
+        return f;
+    }
+    return nullptr;
+}
+
+bool replace(const std::wstring& from, const std::wstring& to)
+{
+    return std::rename(to_bytes(from).c_str(), to_bytes(to).c_str()) == 0;
+}
+
+bool remove_file(const std::wstring& path)
+{
+    return unlink(to_bytes(path).c_str()) == 0;
 }
 
 #endif

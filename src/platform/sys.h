@@ -25,9 +25,54 @@ void con_write(const std::wstring& text);
 std::FILE* open_in(const std::wstring& path);
 std::FILE* open_out(const std::wstring& path);
 
+// The output of a run is written to a new file beside its name, which
+// takes the name only at the end of a run that succeeded, so that a run
+// that fails leaves the name as it was. These are the steps.
+
+// What a name denotes for that: nothing yet, a regular file, or anything
+// else (a folder, a symbolic link, a named pipe, a device), which a run
+// writes through as it is.
+enum class kind { absent, regular, other };
+kind kind_of(const std::wstring& path);
+
+// True when the existing file may be opened for writing; it is not changed.
+bool can_write(const std::wstring& path);
+
+// Creates a new file in the folder of path and opens it for writing in
+// binary mode, under a name that no file has (it is created exclusively,
+// never over another file) and no user would pick: "." and the file name
+// (its first 40 characters), ".pellucid-" and six random letters and
+// digits. Its name goes to temp. On POSIX it takes the permission bits of
+// the regular file at path, if there is one. Null when it cannot be made.
+std::FILE* open_temp(const std::wstring& path, std::wstring& temp);
+
+// Gives the file `from` the name `to`, replacing the file of that name in
+// one step; false when that fails.
+bool replace(const std::wstring& from, const std::wstring& to);
+
+// Removes the file; false when that fails.
+bool remove_file(const std::wstring& path);
+
+// Writes n bytes to the file; answers whether all of them were written.
+// Tests can make writing fail once n more bytes have been written, as a
+// full disk does (-1, the default, means never).
+bool write(std::FILE* f, const void* p, std::size_t n);
+void fail_write_after(std::int64_t n);
+
 // True when both names exist and denote one and the same file (the same
 // device and inode, or volume and file index), whatever the names look like.
 bool same_file(const std::wstring& a, const std::wstring& b);
+
+#ifdef _WIN32
+// A file name as Windows takes it at any length; every call here that hands
+// a name to the system passes it through this. When the full path is longer
+// than the plain form allows (MAX_PATH: 260 characters with the closing
+// null), the answer is the full path (absolute, "." and ".." resolved, "/"
+// turned into "\") in the \\?\ form, which has no such limit but takes the
+// name exactly as written; \\server\share\... becomes \\?\UNC\server\share\...
+// Shorter names come back unchanged.
+std::wstring long_name(const std::wstring& path);
+#endif
 
 // Wide text of a file name as bytes for the file system and back. On POSIX
 // bytes that are not valid UTF-8 travel as U+DC80..U+DCFF, so any name
