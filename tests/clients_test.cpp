@@ -1,12 +1,21 @@
 // Programs outside this one that read what it makes: GPSBabel loads the
-// converted sample as a track, groff renders the manual page. Each case is
-// skipped when its tool is not installed (tools/deps check installs both).
+// converted sample as a track, gpsd decodes the sentences of real
+// recordings, groff renders the manual page. Each case is skipped when its
+// tool is not installed (tools/deps check installs them).
+#include "input/le.h"
+#include "pumping.h"
 #include "support.h"
+#include "survey.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
 
 namespace {
 
@@ -109,6 +118,268 @@ TEST(clients, manual_page_names_the_project_version)
     EXPECT_NE(title.find(" \"Pellucid " PELLUCID_VERSION "\" "), std::string::npos) << title;
     EXPECT_NE(page.find("\nPellucid version " PELLUCID_VERSION "\n"), std::string::npos);
     EXPECT_EQ(page.find('@'), std::string::npos) << "a name left unreplaced";
+}
+
+// --- gpsd: what its decoder makes of the sentences /all adds, against the
+// logs they come from.
+
+const std::string recordings = SOURCE_DIR "/../shared/real-logs";
+
+// gpsdecode's JSON reports of the sentences pellucid writes for a log with
+// the given options: one map of number fields per report, with its class.
+struct report {
+    std::string cls;
+    std::map<std::string, double> num;
+    std::string text;
+};
+
+std::vector<report> decoded(const std::string& log, std::vector<std::string> options)
+{
+    scratch d;
+    write_file(d.file("in.gps"), log);
+    options.insert(options.begin(), "in.gps");
+    ran r = run_pellucid(d.path(), options);
+    EXPECT_EQ(r.code, 0) << r.err;
+    std::istringstream json(said_by("gpsdecode < '" + d.file("in.nme") + "'"));
+    std::vector<report> reports;
+    for (std::string line; std::getline(json, line);) {
+        report rep;
+        rep.text = line;
+        auto c = line.find("\"class\":\"");
+        if (c != std::string::npos)
+            rep.cls = line.substr(c + 9, line.find('"', c + 9) - c - 9);
+        // "key":number pairs, wherever they stand.
+        for (std::size_t at = 0; (at = line.find("\":", at)) != std::string::npos; ++at) {
+            std::size_t open = line.rfind('"', at - 1);
+            char* end = nullptr;
+            double v = std::strtod(line.c_str() + at + 2, &end);
+            if (open != std::string::npos && end != line.c_str() + at + 2)
+                rep.num[line.substr(open + 1, at - open - 1)] = v;
+        }
+        reports.push_back(rep);
+    }
+    return reports;
+}
+
+// The bodies of the good frames of a log with the given id, either header.
+std::vector<std::string> bodies(const std::string& log, unsigned id)
+{
+    std::vector<std::string> out;
+    for (const std::string& f : scan_frames(log)) {
+        auto* b = reinterpret_cast<const std::uint8_t*>(f.data());
+        std::size_t head = b[2] == 0x13 ? 12 : 28;
+        if (ld_u16(b + 4) == id)
+            out.push_back(f.substr(head, f.size() - head - 4));
+    }
+    return out;
+}
+
+const std::uint8_t* at(const std::string& body, std::size_t offset)
+{
+    return reinterpret_cast<const std::uint8_t*>(body.data()) + offset;
+}
+
+bool ready_for_gpsd(const std::string& file)
+{
+    return have("gpsdecode") && std::filesystem::exists(fs_path(recordings + "/" + file));
+}
+
+// HEADING2 of a dual-antenna receiver: gpsd's attitude reports carry each
+// heading, to the hundredth of a degree.
+TEST(clients, gpsd_reads_hdt_as_the_heading_logs_give_it)
+{
+    const std::string file = "oem7drv__align.gps";
+    if (!ready_for_gpsd(file))
+        GTEST_SKIP() << "gpsdecode (Debian package gpsd-clients) or " << file << " not found";
+    std::string log = read_file(recordings + "/" + file);
+    std::vector<double> want;
+    for (const std::string& b : bodies(log, 1335))
+        if (ld_u32(at(b, 0)) == 0)
+            want.push_back(ld_f32(at(b, 12)));
+    std::vector<double> got;
+    for (const report& r : decoded(log, {"/all"}))
+        if (r.cls == "ATT")
+            got.push_back(r.num.at("heading"));
+    ASSERT_EQ(got.size(), want.size());
+    ASSERT_EQ(got.size(), 12u);
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_NEAR(got[i], want[i], 0.005) << i;
+}
+
+// The time of day in a gpsd report ("...T20:47:58.400Z" gives 20:47:58.40),
+// or empty.
+std::string time_of_day(const std::string& text)
+{
+    std::size_t t = text.find("\"time\":\"");
+    if (t == std::string::npos)
+        return "";
+    return text.substr(text.find('T', t + 8) + 1, 11);
+}
+
+// INSPVAX of a SPAN receiver: the error estimates (GST), the azimuth (HDT)
+// and the course and speed (VTG, after RMC) of each fix, matched by its time.
+TEST(clients, gpsd_reads_gst_vtg_and_hdt_as_inspvax_gives_them)
+{
+    const std::string file = "spandriver__propak6-span-fix.pcap.tcp3001.gps";
+    if (!ready_for_gpsd(file))
+        GTEST_SKIP() << "gpsdecode (Debian package gpsd-clients) or " << file << " not found";
+    std::string log = read_file(recordings + "/" + file);
+    struct fix {
+        double sdlat, sdlon, sdh, speed, track, azimuth;
+    };
+    std::map<std::string, fix> want; // by UTC time of day (16 leap seconds in 2014)
+    for (const std::string& f : scan_frames(log)) {
+        auto* h = reinterpret_cast<const std::uint8_t*>(f.data());
+        if (ld_u16(h + 4) != 1465)
+            continue;
+        std::string b = f.substr(28);
+        double vn = ld_f64(at(b, 36)), ve = ld_f64(at(b, 44));
+        double track = std::atan2(ve, vn) * 180 / 3.14159265358979323846;
+        std::uint32_t ms = (ld_u32(h + 16) - 16000) % 86400000;
+        char hms[16];
+        std::snprintf(hms, sizeof hms, "%02u:%02u:%02u.%02u", ms / 3600000, ms / 60000 % 60,
+                      ms / 1000 % 60, ms % 1000 / 10);
+        want[hms] = {ld_f32(at(b, 84)),
+                     ld_f32(at(b, 88)),
+                     ld_f32(at(b, 92)),
+                     std::sqrt(vn * vn + ve * ve),
+                     track < 0 ? track + 360 : track,
+                     ld_f64(at(b, 76))};
+    }
+    ASSERT_EQ(want.size(), 1064u);
+    std::size_t gst = 0, att = 0, tpv = 0;
+    for (const report& r : decoded(log, {"/all"})) {
+        auto w = want.find(time_of_day(r.text));
+        if (w == want.end())
+            continue; // gpsd dates the first reports only from the next fix on
+        const fix& x = w->second;
+        if (r.cls == "GST") {
+            EXPECT_NEAR(r.num.at("lat"), x.sdlat, 0.0005) << r.text;
+            EXPECT_NEAR(r.num.at("lon"), x.sdlon, 0.0005) << r.text;
+            EXPECT_NEAR(r.num.at("alt"), x.sdh, 0.0005) << r.text;
+            EXPECT_NEAR(r.num.at("major"), std::max(x.sdlat, x.sdlon), 0.0005) << r.text;
+            EXPECT_NEAR(r.num.at("minor"), std::min(x.sdlat, x.sdlon), 0.0005) << r.text;
+            EXPECT_EQ(r.num.at("orient"), x.sdlat >= x.sdlon ? 0.0 : 90.0) << r.text;
+            ++gst;
+        } else if (r.cls == "ATT") {
+            EXPECT_NEAR(r.num.at("heading"), x.azimuth, 0.005) << r.text;
+            ++att;
+        } else if (r.cls == "TPV") {
+            EXPECT_NEAR(r.num.at("speed"), x.speed, 0.001) << r.text;
+            if (x.speed > 0.01) {
+                EXPECT_NEAR(r.num.at("track"), x.track, 0.05) << r.text;
+            }
+            ++tpv;
+        }
+    }
+    EXPECT_GE(gst, want.size() - 1);
+    EXPECT_GE(att, want.size() - 1);
+    EXPECT_GE(tpv, want.size() - 1);
+}
+
+// DOPs: PSRDOP gives gpsd PDOP, HDOP and VDOP and the satellites used in
+// the solution, which it marks among the satellites in view; PSRDOP2 gives
+// GPSBabel the DOPs of each track point.
+TEST(clients, gpsd_and_gpsbabel_read_gsa_as_the_dop_logs_give_it)
+{
+    const std::string dop = "gavlab__ParsingData.GPS";
+    const std::string dop2 = "swri__bestpos-bestvel-psrdop2-sync.pcap.tcp3001.gps";
+    if (!ready_for_gpsd(dop) || !ready_for_gpsd(dop2) || !have("gpsbabel"))
+        GTEST_SKIP() << "gpsdecode, gpsbabel or the recordings not found";
+    std::string log = read_file(recordings + "/" + dop);
+    std::vector<std::vector<double>> want; // PDOP, HDOP, VDOP, satellites used
+    for (const std::string& b : bodies(log, 174)) {
+        double p = ld_f32(at(b, 4)), h = ld_f32(at(b, 8));
+        double used = 0;
+        for (std::uint32_t i = 0; i < ld_u32(at(b, 24)) && used < 12; ++i)
+            used += ld_u32(at(b, 28 + 4 * i)) != 0;
+        want.push_back({p, h, std::sqrt(p * p - h * h), used});
+    }
+    ASSERT_EQ(want.size(), 4u);
+    int skies = 0;
+    for (const report& r : decoded(log, {"/all"}))
+        if (r.cls == "SKY" && r.num.count("pdop")) {
+            bool found = false;
+            for (const auto& w : want)
+                found = found ||
+                        (std::fabs(r.num.at("pdop") - w[0]) < 0.051 &&
+                         std::fabs(r.num.at("hdop") - w[1]) < 0.051 &&
+                         std::fabs(r.num.at("vdop") - w[2]) < 0.051 && r.num.at("uSat") == w[3]);
+            EXPECT_TRUE(found) << r.text;
+            ++skies;
+        }
+    EXPECT_GE(skies, 50);
+
+    log = read_file(recordings + "/" + dop2);
+    want.clear();
+    for (const std::string& b : bodies(log, 1163))
+        want.push_back({ld_f32(at(b, 4)), ld_f32(at(b, 8)), ld_f32(at(b, 12))});
+    scratch d;
+    write_file(d.file("in.gps"), log);
+    ASSERT_EQ(run_pellucid(d.path(), {"in.gps", "/all"}).code, 0);
+    ASSERT_EQ(said_by("cd " + d.path() + " && gpsbabel -i nmea -f in.nme -o gpx -F in.gpx"), "");
+    std::string gpx = read_file(d.file("in.gpx"));
+    auto value = [&](std::size_t from, const std::string& tag) {
+        std::size_t v = gpx.find("<" + tag + ">", from);
+        return std::strtod(gpx.c_str() + v + tag.size() + 2, nullptr);
+    };
+    int points = 0;
+    for (std::size_t p = gpx.find("<trkpt "); p != std::string::npos;
+         p = gpx.find("<trkpt ", p + 1), ++points) {
+        bool found = false;
+        for (const auto& w : want)
+            found = found || (std::fabs(value(p, "pdop") - w[0]) < 0.051 &&
+                              std::fabs(value(p, "hdop") - w[1]) < 0.051 &&
+                              std::fabs(value(p, "vdop") - w[2]) < 0.051);
+        EXPECT_TRUE(found) << gpx.substr(p, 400);
+    }
+    EXPECT_EQ(points, 33);
+}
+
+// Satellites of every system, each under its talker: gpsd files them under
+// their own systems with the numbers SATVIS2 gave them (a session of
+// today's receivers from the generator: GPS, GLONASS, Galileo, BeiDou).
+TEST(clients, gpsd_reads_every_system_under_its_talker)
+{
+    if (!have("gpsdecode"))
+        GTEST_SKIP() << "gpsdecode not found (Debian package gpsd-clients)";
+    scratch d;
+    std::FILE* f = std::fopen(d.file("today.log").c_str(), "wb");
+    ASSERT_TRUE(f && write_today(f, 200000));
+    std::fclose(f);
+    std::string log = read_file(d.file("today.log"));
+    // gpsd's system of each SATVIS2 system: GPS 0, GLONASS 6 (numbered by
+    // slot), Galileo 2, BeiDou 3; the satellites above the horizon.
+    const std::map<std::uint32_t, int> gnss = {{0, 0}, {1, 6}, {5, 2}, {6, 3}};
+    std::set<std::pair<int, int>> want, seen;
+    for (const std::string& b : bodies(log, 1043))
+        for (std::uint32_t i = 0; i < ld_u32(at(b, 12)); ++i)
+            if (ld_f64(at(b, 16 + 40 * i + 8)) >= 0)
+                want.insert({gnss.at(ld_u32(at(b, 0))), ld_u16(at(b, 16 + 40 * i))});
+    for (const report& r : decoded(log, {"/all"})) {
+        if (r.cls != "SKY")
+            continue;
+        for (std::size_t p = 0; (p = r.text.find("\"gnssid\":", p)) != std::string::npos;) {
+            int system = std::atoi(r.text.c_str() + p + 9);
+            p = r.text.find("\"svid\":", p);
+            seen.insert({system, std::atoi(r.text.c_str() + p + 7)});
+        }
+    }
+    // gpsd 3.22 reads some numbers from 33 to 64 under $GA and $GB as SBAS
+    // satellites (its 120 to 151): such a satellite is found as either.
+    auto as_sbas = [](std::pair<int, int> v) {
+        return std::make_pair(1, (v.first == 2 || v.first == 3) && v.second >= 33 ? v.second + 87
+                                                                                  : -1);
+    };
+    for (const auto& v : want)
+        EXPECT_TRUE(seen.count(v) || seen.count(as_sbas(v))) << v.first << " " << v.second;
+    for (const auto& v : seen) {
+        bool known = want.count(v) != 0;
+        for (const auto& w : want)
+            known = known || as_sbas(w) == v;
+        EXPECT_TRUE(known) << v.first << " " << v.second;
+    }
+    EXPECT_GE(want.size(), 20u);
 }
 
 } // namespace
