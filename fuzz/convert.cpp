@@ -4,9 +4,9 @@
 // sentences are kept as records and formatted afterwards, as the second
 // thread of the program does, and whether the logs of today's receivers are
 // read (/all, dated by the leap-second table). The rest is the log.
-// Checks: every line is a whole sentence with its checksum and CR LF; the
-// time and date of every fix are in range; the count of sentences equals
-// the lines written.
+// Checks: every line is a whole sentence (of a kind the program writes) with
+// its checksum and CR LF; the time and date of every fix are in range; the
+// count of sentences equals the lines written.
 #include "driver/session.h"
 #include "input/le.h"
 #include "nmea/writer.h"
@@ -113,11 +113,19 @@ long check_lines(const std::string& text)
         std::string line = text.substr(at, end - at);
         at = end + 2;
         ++lines;
-        if (line.size() < 10 || line.compare(0, 3, "$GP") != 0 || line[line.size() - 3] != '*' ||
+        if (line.size() < 10 || line[0] != '$' || line[line.size() - 3] != '*' ||
             line.find('\n') != std::string::npos)
             fail("not a sentence", line);
-        std::string kind = line.substr(3, 4);
-        if (kind != "GGA," && kind != "RMC," && kind != "GSV," && kind != "ZDA,")
+        // $GP with every kind; the other talkers with satellites only.
+        std::string talker = line.substr(1, 2), kind = line.substr(3, 4);
+        static const std::string kinds[] = {"GGA,", "RMC,", "GSV,", "ZDA,",
+                                            "GSA,", "GST,", "VTG,", "HDT,"};
+        bool known = talker == "GP"
+                         ? std::find(std::begin(kinds), std::end(kinds), kind) != std::end(kinds)
+                         : kind == "GSV," &&
+                               std::string("LABQI").find(talker[1]) != std::string::npos &&
+                               talker[0] == 'G';
+        if (!known)
             fail("not a sentence", line);
         unsigned sum = 0;
         for (std::size_t i = 1; i + 3 < line.size(); ++i)
@@ -126,7 +134,7 @@ long check_lines(const std::string& text)
         std::snprintf(hex, sizeof hex, "%02X", sum);
         if (line.compare(line.size() - 2, 2, hex) != 0)
             fail("checksum", line);
-        if (kind == "GGA," || kind == "RMC,")
+        if (kind == "GGA," || kind == "RMC," || kind == "GST,")
             check_time(field_of(line, 1), line);
         if (kind == "RMC,") {
             std::string date = field_of(line, 9);
