@@ -63,18 +63,6 @@ TEST(real_logs, summary_reproduces_the_inventory_counts)
     EXPECT_GE(files, 40);
 }
 
-std::vector<std::string> split_fields(const std::string& line)
-{
-    std::vector<std::string> f;
-    std::size_t at = 0, comma;
-    while ((comma = line.find(',', at)) != std::string::npos) {
-        f.push_back(line.substr(at, comma - at));
-        at = comma + 1;
-    }
-    f.push_back(line.substr(at));
-    return f;
-}
-
 // What a reader of the sentences relies on: a GGA (written only for a
 // computed solution) never says "no fix", and every GSV satellite number
 // lies in an NMEA range (1-32 GPS, 33-64 SBAS, 65-96 GLONASS) unless the

@@ -304,6 +304,18 @@ bool exists(const std::string& path)
     std::error_code ec;
     return fs::symlink_status(fs_path(path), ec).type() != fs::file_type::not_found && !ec;
 }
+std::vector<std::string> split_fields(const std::string& line)
+{
+    std::vector<std::string> f;
+    std::size_t at = 0, comma;
+    while ((comma = line.find(',', at)) != std::string::npos) {
+        f.push_back(line.substr(at, comma - at));
+        at = comma + 1;
+    }
+    f.push_back(line.substr(at));
+    return f;
+}
+
 std::vector<std::string> names_in(const std::string& dir)
 {
     std::vector<std::string> names;

@@ -53,6 +53,9 @@ class scratch {
 };
 
 std::string read_file(const std::string& path);
+
+// The comma-separated fields of a line, empty ones included.
+std::vector<std::string> split_fields(const std::string& line);
 void write_file(const std::string& path, const std::string& bytes);
 bool exists(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include "nmea/ecef.h"
 #include "nmea/nmeastate.h"
 #include "output.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
@@ -17,18 +18,6 @@
 namespace {
 
 using frames::header;
-
-std::vector<std::string> split(const std::string& line)
-{
-    std::vector<std::string> f;
-    std::size_t at = 0, comma;
-    while ((comma = line.find(',', at)) != std::string::npos) {
-        f.push_back(line.substr(at, comma - at));
-        at = comma + 1;
-    }
-    f.push_back(line.substr(at));
-    return f;
-}
 
 struct today : testing::Test {
     std::unique_ptr<logstore> store{new logstore()};
@@ -53,7 +42,7 @@ struct today : testing::Test {
         std::string t = out.text();
         std::vector<std::vector<std::string>> v;
         for (std::size_t end; (end = t.find("\r\n", seen)) != std::string::npos; seen = end + 2)
-            v.push_back(split(t.substr(seen, end - seen - 3)));
+            v.push_back(split_fields(t.substr(seen, end - seen - 3)));
         return v;
     }
 };

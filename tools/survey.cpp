@@ -45,20 +45,41 @@ std::string unrelated(draws& d, std::uint16_t id, int records, const frames::hea
     return frames::frame(id, b.bytes, h);
 }
 
+// The GPS time of a session, a second at a time, and where it is written.
+struct session_clock {
+    std::uint32_t week = 2448;
+    std::uint32_t ms = 131700000; // 2026-12-07 12:34:42 UTC
+    std::uint16_t seq = 0;
+    std::size_t written = 0;
+
+    frames::header next_at(std::uint32_t at_ms) { return at(week, at_ms, seq++); }
+    frames::header next() { return next_at(ms); }
+    // Writes a second's frames and goes on to the next second.
+    bool second_done(std::FILE* out, const std::string& s)
+    {
+        if (std::fwrite(s.data(), 1, s.size(), out) != s.size())
+            return false;
+        written += s.size();
+        ms += 1000;
+        if (ms >= 604800000u) {
+            ms -= 604800000u;
+            ++week;
+        }
+        return true;
+    }
+};
+
 } // namespace
 
 bool write_survey(std::FILE* out, std::size_t bytes)
 {
     draws d;
-    std::uint32_t week = 2448;
-    std::uint32_t ms = 131700000; // 2026-12-07 12:34:42 UTC
+    session_clock c;
     double lat = 51.0447, lon = -114.0719, heading = 72.5;
-    std::uint16_t seq = 0;
-    std::size_t written = 0;
-    for (long sec = 0; written < bytes; ++sec) {
+    for (long sec = 0; c.written < bytes; ++sec) {
         std::string s;
         frames::time t;
-        std::uint32_t utc = ms - 18000;
+        std::uint32_t utc = c.ms - 18000;
         t.clockoff = d.around(-4.5e-9, 1.5e-9);
         t.year = 2026;
         t.month = 12;
@@ -66,8 +87,8 @@ bool write_survey(std::FILE* out, std::size_t bytes)
         t.hour = static_cast<std::uint8_t>(utc / 3600000u % 24);
         t.minute = static_cast<std::uint8_t>(utc / 60000u % 60);
         t.msec = utc % 60000u;
-        s += frames::make(t, at(week, ms, seq++));
-        s += frames::make_psrdop(static_cast<float>(d.around(0.85, 0.1)), at(week, ms, seq++), 12);
+        s += frames::make(t, c.next());
+        s += frames::make_psrdop(static_cast<float>(d.around(0.85, 0.1)), c.next(), 12);
 
         std::vector<frames::satellite> vis;
         std::vector<frames::channel> chans;
@@ -79,15 +100,15 @@ bool write_survey(std::FILE* out, std::size_t bytes)
             chans.push_back({sky[i], 0x08109c04, cno});
             chans.push_back({sky[i], 0x01303c0b, cno - 6.5f});
         }
-        s += frames::make_satvis(vis, at(week, ms, seq++));
-        s += frames::make_trackstat(chans, at(week, ms, seq++));
-        s += unrelated(d, 43, 16, at(week, ms, seq++));
+        s += frames::make_satvis(vis, c.next());
+        s += frames::make_trackstat(chans, c.next());
+        s += unrelated(d, 43, 16, c.next());
         if (sec % 30 == 0)
-            s += unrelated(d, 41, 8, at(week, ms, seq++));
+            s += unrelated(d, 41, 8, c.next());
 
         int rate = (sec / 60) % 2 == 0 ? 20 : 10;
         for (int k = 0; k < rate; ++k) {
-            std::uint32_t fix = ms + static_cast<std::uint32_t>(1000 / rate * k);
+            std::uint32_t fix = c.ms + static_cast<std::uint32_t>(1000 / rate * k);
             heading = std::fmod(heading + d.around(0, 0.5) + 360.0, 360.0);
             double step = 6.2 / rate;
             lat += step * std::cos(heading * pi / 180) / 111132.0;
@@ -99,21 +120,15 @@ bool write_survey(std::FILE* out, std::size_t bytes)
             p.undulation = -16.9f;
             p.postype = k % 7 == 0 ? 50 : 34;
             p.svused = 14;
-            s += frames::make(p, at(week, fix, seq++));
+            s += frames::make(p, c.next_at(fix));
             frames::bestvel v;
             v.speed = d.around(6.2, 0.05);
             v.track = heading;
             v.vspeed = d.around(0, 0.02);
-            s += frames::make(v, at(week, fix, seq++));
+            s += frames::make(v, c.next_at(fix));
         }
-        if (std::fwrite(s.data(), 1, s.size(), out) != s.size())
+        if (!c.second_done(out, s))
             return false;
-        written += s.size();
-        ms += 1000;
-        if (ms >= 604800000u) {
-            ms -= 604800000u;
-            ++week;
-        }
     }
     return true;
 }
@@ -121,11 +136,8 @@ bool write_survey(std::FILE* out, std::size_t bytes)
 bool write_today(std::FILE* out, std::size_t bytes)
 {
     draws d;
-    std::uint32_t week = 2448;
-    std::uint32_t ms = 131700000;
+    session_clock c;
     double lat = 51.0447, lon = -114.0719, heading = 72.5;
-    std::uint16_t seq = 0;
-    std::size_t written = 0;
     // Satellites in view of each system, by the numbers SATVIS2 gives them,
     // and the receiver's own numbers in TRACKSTAT (GLONASS slot + 37).
     struct system {
@@ -136,7 +148,7 @@ bool write_today(std::FILE* out, std::size_t bytes)
                          {1, 1, {3, 4, 10, 11, 19, 20}, 37},
                          {5, 3, {2, 7, 11, 26, 30, 33}, 0},
                          {6, 4, {6, 9, 16, 21, 39, 42, 45}, 0}};
-    for (long sec = 0; written < bytes; ++sec) {
+    for (long sec = 0; c.written < bytes; ++sec) {
         std::string s;
         std::vector<frames::channel> chans;
         int i = 0;
@@ -153,15 +165,15 @@ bool write_today(std::FILE* out, std::size_t bytes)
                 chans.push_back({prn, (status & ~0x08000000u) | 0x01200000u, cno - 6.5f});
                 ++i;
             }
-            s += frames::make_satvis2(sys.satvis2, vis, at(week, ms, seq++));
+            s += frames::make_satvis2(sys.satvis2, vis, c.next());
         }
-        s += frames::make_trackstat(chans, at(week, ms, seq++));
+        s += frames::make_trackstat(chans, c.next());
         s += frames::make_psrdop2(static_cast<float>(d.around(1.4, 0.1)),
                                   static_cast<float>(d.around(0.8, 0.1)),
-                                  static_cast<float>(d.around(1.1, 0.1)), at(week, ms, seq++));
-        s += unrelated(d, 43, 40, at(week, ms, seq++));
+                                  static_cast<float>(d.around(1.1, 0.1)), c.next());
+        s += unrelated(d, 43, 40, c.next());
         for (int k = 0; k < 50; ++k) {
-            std::uint32_t fix = ms + static_cast<std::uint32_t>(20 * k);
+            std::uint32_t fix = c.ms + static_cast<std::uint32_t>(20 * k);
             heading = std::fmod(heading + d.around(0, 0.1) + 360.0, 360.0);
             double step = 6.2 / 50;
             double vn = 6.2 * std::cos(heading * pi / 180), ve = 6.2 * std::sin(heading * pi / 180);
@@ -175,7 +187,7 @@ bool write_today(std::FILE* out, std::size_t bytes)
             v.veast = ve;
             v.vup = d.around(0, 0.02);
             v.azimuth = heading;
-            s += frames::make_short(v, at(week, fix, seq++));
+            s += frames::make_short(v, c.next_at(fix));
             if (k % 5 == 0) {
                 frames::inspvax x;
                 x.lat = lat;
@@ -185,7 +197,7 @@ bool write_today(std::FILE* out, std::size_t bytes)
                 x.vnorth = vn;
                 x.veast = ve;
                 x.azimuth = heading;
-                s += frames::make(x, at(week, fix, seq++));
+                s += frames::make(x, c.next_at(fix));
             }
             if (k == 0) {
                 frames::bestpos p;
@@ -195,18 +207,12 @@ bool write_today(std::FILE* out, std::size_t bytes)
                 p.undulation = -16.9f;
                 p.postype = 50;
                 p.svused = 24;
-                s += frames::make(p, at(week, fix, seq++));
-                s += frames::make_heading(static_cast<float>(heading), at(week, fix, seq++), 1335);
+                s += frames::make(p, c.next_at(fix));
+                s += frames::make_heading(static_cast<float>(heading), c.next_at(fix), 1335);
             }
         }
-        if (std::fwrite(s.data(), 1, s.size(), out) != s.size())
+        if (!c.second_done(out, s))
             return false;
-        written += s.size();
-        ms += 1000;
-        if (ms >= 604800000u) {
-            ms -= 604800000u;
-            ++week;
-        }
     }
     return true;
 }

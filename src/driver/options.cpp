@@ -41,20 +41,30 @@ void echo(const convopt& opt)
     }
 }
 
+// The flag an option that takes no argument sets: /all on, the others a
+// sentence off; null for any other argument.
+std::int32_t* switch_of(convopt& opt, const wchar_t* a)
+{
+    const struct {
+        const wchar_t* name;
+        std::int32_t convopt::*flag;
+    } switches[] = {{L"/rmc", &convopt::rmc}, {L"/gga", &convopt::gga}, {L"/gsv", &convopt::gsv},
+                    {L"/zda", &convopt::zda}, {L"/all", &convopt::all}, {L"/gsa", &convopt::gsa},
+                    {L"/gst", &convopt::gst}, {L"/vtg", &convopt::vtg}, {L"/hdt", &convopt::hdt}};
+    for (const auto& sw : switches)
+        if (same_text(a, sw.name))
+            return &(opt.*sw.flag);
+    return nullptr;
+}
+
 // Walks the options; answers false at the first one it cannot accept.
 bool walk(convopt& opt, int argc, wchar_t** argv)
 {
     int j = 2;
     while (j < argc) {
         const wchar_t* a = argv[j];
-        if (same_text(a, L"/rmc")) {
-            opt.rmc = 0;
-        } else if (same_text(a, L"/gga")) {
-            opt.gga = 0;
-        } else if (same_text(a, L"/gsv")) {
-            opt.gsv = 0;
-        } else if (same_text(a, L"/zda")) {
-            opt.zda = 0;
+        if (std::int32_t* flag = switch_of(opt, a)) {
+            *flag = same_text(a, L"/all") ? 1 : 0;
         } else if (same_text(a, L"/ext")) {
             if (j + 1 >= argc) {
                 say(L"/ext needs argument\n");
@@ -79,16 +89,6 @@ bool walk(convopt& opt, int argc, wchar_t** argv)
                 opt.utcsec = n;
                 opt.utcauto = 0;
             }
-        } else if (same_text(a, L"/all")) {
-            opt.all = 1;
-        } else if (same_text(a, L"/gsa")) {
-            opt.gsa = 0;
-        } else if (same_text(a, L"/gst")) {
-            opt.gst = 0;
-        } else if (same_text(a, L"/vtg")) {
-            opt.vtg = 0;
-        } else if (same_text(a, L"/hdt")) {
-            opt.hdt = 0;
         } else {
             say(L"%s is invalid option\n", a);
             return false;

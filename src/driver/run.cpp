@@ -50,22 +50,19 @@ void summary(const convopt& opt, const session& job)
         say(L"UTC offset from TIMEB is %d sec\n", to_i32(s.utcoffset));
     if (s.hastable)
         say(L"UTC offset from leap-second table is %d sec\n", s.tableoffset);
-    say(L"BESTPOSB:   %d\n", st.nbestpos);
-    say(L"BESTVELB:   %d\n", st.nbestvel);
-    say(L"SATVISB:    %d\n", st.nsatvis);
-    say(L"TRACKSTATB: %d\n", st.ntrackstat);
-    say(L"TIMEB:      %d\n", st.ntime);
-    say(L"PSRDOPB:    %d\n", st.npsrdop);
-    if (opt.all) {
-        say(L"INSPVAB:    %d\n", st.ninspva);
-        say(L"INSPVASB:   %d\n", st.ninspvas);
-        say(L"INSPVAXB:   %d\n", st.ninspvax);
-        say(L"BESTXYZB:   %d\n", st.nbestxyz);
-        say(L"PSRDOP2B:   %d\n", st.npsrdop2);
-        say(L"SATVIS2B:   %d\n", st.nsatvis2);
-        say(L"HEADINGB:   %d\n", st.nheading);
-        say(L"HEADING2B:  %d\n", st.nheading2);
-    }
+    // The good frames of each log read, and with /all of those it adds.
+    const struct {
+        const wchar_t* line;
+        std::int32_t n;
+    } counts[] = {{L"BESTPOSB:   %d\n", st.nbestpos}, {L"BESTVELB:   %d\n", st.nbestvel},
+                  {L"SATVISB:    %d\n", st.nsatvis},  {L"TRACKSTATB: %d\n", st.ntrackstat},
+                  {L"TIMEB:      %d\n", st.ntime},    {L"PSRDOPB:    %d\n", st.npsrdop},
+                  {L"INSPVAB:    %d\n", st.ninspva},  {L"INSPVASB:   %d\n", st.ninspvas},
+                  {L"INSPVAXB:   %d\n", st.ninspvax}, {L"BESTXYZB:   %d\n", st.nbestxyz},
+                  {L"PSRDOP2B:   %d\n", st.npsrdop2}, {L"SATVIS2B:   %d\n", st.nsatvis2},
+                  {L"HEADINGB:   %d\n", st.nheading}, {L"HEADING2B:  %d\n", st.nheading2}};
+    for (std::size_t i = 0; i < (opt.all ? 14u : 6u); ++i)
+        say(counts[i].line, counts[i].n);
     // What a user without the new options may be missing.
     if (!opt.all && !opt.utcauto && (opt.gga || opt.rmc) && s.undated > 0)
         say(L"Fixes not written for want of a UTC offset (no TIMEB): %d. Use /utc auto or /utc "
