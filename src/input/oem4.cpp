@@ -82,15 +82,11 @@ int find_sync(const std::uint8_t* p, int n)
         auto at = [&](int k) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k));
         };
-        // The first two bytes rule out nearly every place at once; the
-        // third and fourth are looked at only where they match.
-        __m128i lead = _mm_and_si128(_mm_cmpeq_epi8(at(0), s0), _mm_cmpeq_epi8(at(1), s1));
-        if (_mm_movemask_epi8(lead) == 0)
-            continue;
         __m128i b2 = at(2);
         __m128i tail =
             _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(b2, s2), _mm_cmpeq_epi8(at(3), s3)),
                          _mm_cmpeq_epi8(b2, s2s));
+        __m128i lead = _mm_and_si128(_mm_cmpeq_epi8(at(0), s0), _mm_cmpeq_epi8(at(1), s1));
         unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(lead, tail)));
         if (bits != 0) {
             while ((bits & 1) == 0) {
