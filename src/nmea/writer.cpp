@@ -10,6 +10,14 @@
 
 namespace {
 
+// Each print is compiled whole where the compiler allows (GCC and Clang):
+// the fields it calls are inlined into it, however many prints call them.
+#if defined(__GNUC__)
+#define PRINT_FLAT __attribute__((flatten))
+#else
+#define PRINT_FLAT
+#endif
+
 // Removes the blanks from the n characters at p; answers how many are left.
 std::size_t strip_blanks(char* p, std::size_t n)
 {
@@ -96,7 +104,7 @@ struct ggarec {
     }
 };
 
-int print(const ggarec& r, outbuf& out)
+PRINT_FLAT int print(const ggarec& r, outbuf& out)
 {
     fields f = sentence<255>(out);
     f.s(gga_head).hms(r.hour, r.minute, r.second, r.hsec).c(',');
@@ -134,7 +142,7 @@ struct rmcrec {
     }
 };
 
-int print(const rmcrec& r, outbuf& out)
+PRINT_FLAT int print(const rmcrec& r, outbuf& out)
 {
     fields f = sentence<255>(out);
     f.s(rmc_head).hms(r.hour, r.minute, r.second, r.hsec).s(valid);
@@ -161,7 +169,7 @@ struct zdarec {
     }
 };
 
-int print(const zdarec& r, outbuf& out)
+PRINT_FLAT int print(const zdarec& r, outbuf& out)
 {
     fields f = sentence<256>(out);
     f.s(zda_head).hms(r.hour, r.minute, r.second, r.hsec).c(',');
@@ -189,7 +197,7 @@ struct gsvrec {
     }
 };
 
-int print(const gsvrec& r, outbuf& out)
+PRINT_FLAT int print(const gsvrec& r, outbuf& out)
 {
     fields f = sentence<256>(out);
     f.c('$').c(r.talker[0]).c(r.talker[1]).s(gsv_head);
@@ -233,7 +241,7 @@ struct gsarec {
     }
 };
 
-int print(const gsarec& r, outbuf& out)
+PRINT_FLAT int print(const gsarec& r, outbuf& out)
 {
     fields f = sentence<256>(out);
     f.s(gsa_head).d(r.type).c(',');
@@ -267,7 +275,7 @@ struct gstrec {
     }
 };
 
-int print(const gstrec& r, outbuf& out)
+PRINT_FLAT int print(const gstrec& r, outbuf& out)
 {
     fields f = sentence<256>(out);
     f.s(gst_head).hms(r.hour, r.minute, r.second, r.hsec).c(',').c(',');
@@ -288,7 +296,7 @@ struct vtgrec {
     }
 };
 
-int print(const vtgrec& r, outbuf& out)
+PRINT_FLAT int print(const vtgrec& r, outbuf& out)
 {
     fields f = sentence<256>(out);
     f.s(vtg_head).f<1>(r.track).s(vtg_true).f<3>(r.knots).s(vtg_knots).f<3>(r.kmh).s(vtg_tail);
@@ -303,7 +311,7 @@ struct hdtrec {
     explicit hdtrec(double h) : heading(h) {}
 };
 
-int print(const hdtrec& r, outbuf& out)
+PRINT_FLAT int print(const hdtrec& r, outbuf& out)
 {
     fields f = sentence<256>(out);
     f.s(hdt_head).f<2>(r.heading).s(hdt_tail);
