@@ -1,5 +1,7 @@
 #include "sys.h"
 
+#include <chrono>
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -407,11 +409,9 @@ std::FILE* open_temp(const std::wstring& path, std::wstring& temp)
 {
     struct stat old;
     bool keep_mode = lstat(to_bytes(path).c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::uint64_t seed = static_cast<std::uint64_t>(now.tv_nsec) ^
-                         static_cast<std::uint64_t>(now.tv_sec) << 30 ^
-                         static_cast<std::uint64_t>(getpid()) << 40 ^ ++calls << 56;
+    auto now = static_cast<std::uint64_t>(
+        std::chrono::system_clock::now().time_since_epoch().count()); // whatever its unit
+    std::uint64_t seed = now ^ static_cast<std::uint64_t>(getpid()) << 40 ^ ++calls << 56;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::wstring name = temp_name(path, seed, attempt);
         std::string bytes = to_bytes(name);
