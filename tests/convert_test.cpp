@@ -5,6 +5,7 @@
 #include "nmea/nmeastate.h"
 #include "nmea/writer.h"
 #include "output.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
@@ -648,18 +649,6 @@ TEST_F(converting, logs_too_short_for_their_fields_are_used_up_and_ignored)
 
     // Longer than usual is fine: the fields are all there.
     EXPECT_EQ(feed(frames::frame(42, pos.substr(28, 72) + std::string(500, '\x07'), at_fix())), 2);
-}
-
-// A double as the C print "%0<width>.<prec>f" prints it, the sign of a NaN
-// included (which the Windows C print drops).
-std::string c_fixed(double v, int prec, int width = 0)
-{
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%0*.*f", width, prec, v);
-    std::string t = buf;
-    if (std::isnan(v) && std::signbit(v) && t.find('-') == std::string::npos)
-        t.insert(t.find_first_not_of(' '), "-");
-    return t;
 }
 
 std::string c_int(const char* fmt, std::int32_t v)

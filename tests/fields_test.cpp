@@ -1,5 +1,6 @@
 // The sentence field engine prints exactly what the C formats print.
 #include "nmea/fields.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,6 @@
 
 namespace {
 
-std::string c_print(const char* fmt, int width, int prec, double v)
-{
-    char buf[512];
-    std::snprintf(buf, sizeof buf, fmt, width, prec, v);
-    return buf;
-}
-
 // What the engine prints, or "(refused)" when it does not fit a sentence.
 std::string engine(double v, int prec, int width)
 {
@@ -30,16 +24,7 @@ std::string engine(double v, int prec, int width)
 
 std::string c_print(double v, int prec, int width)
 {
-    std::string s = c_print("%0*.*f", width, prec, v);
-    // The Windows C print drops the sign of a NaN, which the engine prints
-    // on every platform, as glibc does.
-    if (std::isnan(v) && std::signbit(v) && s.find('-') == std::string::npos) {
-        std::size_t at = s.size() - 3;
-        if (at > 0 && s[at - 1] == ' ')
-            s[at - 1] = '-';
-        else
-            s.insert(at, "-");
-    }
+    std::string s = c_fixed(v, prec, width);
     return s.size() < 256 ? s : "(refused)";
 }
 

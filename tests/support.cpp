@@ -3,6 +3,8 @@
 #include "platform/sys.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -304,6 +306,21 @@ bool exists(const std::string& path)
     std::error_code ec;
     return fs::symlink_status(fs_path(path), ec).type() != fs::file_type::not_found && !ec;
 }
+std::string c_fixed(double v, int prec, int width)
+{
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%0*.*f", width, prec, v);
+    std::string s = buf;
+    if (std::isnan(v) && std::signbit(v) && s.find('-') == std::string::npos) {
+        std::size_t at = s.size() - 3;
+        if (at > 0 && s[at - 1] == ' ')
+            s[at - 1] = '-';
+        else
+            s.insert(at, "-");
+    }
+    return s;
+}
+
 std::vector<std::string> split_fields(const std::string& line)
 {
     std::vector<std::string> f;

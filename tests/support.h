@@ -54,6 +54,11 @@ class scratch {
 
 std::string read_file(const std::string& path);
 
+// "%0<width>.<prec>f" of v as the C print gives it, the sign of a NaN
+// included: the Windows C print drops it, the engine prints it on every
+// platform, as glibc does.
+std::string c_fixed(double v, int prec, int width = 0);
+
 // The comma-separated fields of a line, empty ones included.
 std::vector<std::string> split_fields(const std::string& line);
 void write_file(const std::string& path, const std::string& bytes);

@@ -2,6 +2,7 @@
 #include "nmea/nmeastate.h"
 #include "nmea/writer.h"
 #include "output.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
@@ -335,22 +336,6 @@ std::string c_print(const char* fmt, ...)
     std::vsnprintf(buf, sizeof buf, fmt, args);
     va_end(args);
     return buf;
-}
-
-// "%0<width>.<prec>f" of v as the C print gives it. The Windows C print
-// drops the sign of a NaN, which the engine prints on every platform, as
-// glibc does.
-std::string c_fixed(double v, int prec, int width = 0)
-{
-    std::string s = c_print("%0*.*f", width, prec, v);
-    if (std::isnan(v) && std::signbit(v) && s.find('-') == std::string::npos) {
-        std::size_t at = s.size() - 3;
-        if (at > 0 && s[at - 1] == ' ')
-            s[at - 1] = '-';
-        else
-            s.insert(at, "-");
-    }
-    return s;
 }
 
 // The line of a sentence printed as text: empty when the text does not fit
