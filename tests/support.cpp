@@ -31,6 +31,12 @@
 
 namespace fs = std::filesystem;
 
+// Reads and drops `take` bytes from the pipe's reading end, or up to its
+// end, then closes it; with the system's own read and close.
+long read_fd(int fd, char* p, std::size_t n);
+void close_fd(int fd);
+void drain(int fd, std::size_t take);
+
 #ifdef _WIN32
 
 const bool on_windows = true;
@@ -145,6 +151,16 @@ std::string make_fifo(const std::string&)
     return "Windows has no named pipes in its file system";
 }
 
+long read_fd(int fd, char* p, std::size_t n)
+{
+    return _read(fd, p, static_cast<unsigned>(n));
+}
+
+void close_fd(int fd)
+{
+    _close(fd);
+}
+
 draining_pipe::draining_pipe(std::size_t take)
 {
     int fds[2];
@@ -153,17 +169,7 @@ draining_pipe::draining_pipe(std::size_t take)
     w = _fdopen(fds[1], "wb");
     std::setvbuf(w, nullptr, _IONBF, 0);
     int r = fds[0];
-    reader = std::thread([r, take] {
-        static char buf[65536];
-        for (std::size_t got = 0; got < take;) {
-            std::size_t want = take - got < sizeof buf ? take - got : sizeof buf;
-            int n = _read(r, buf, static_cast<unsigned>(want));
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        _close(r);
-    });
+    reader = std::thread(drain, r, take);
 }
 
 draining_pipe::~draining_pipe()
@@ -225,6 +231,16 @@ std::string make_fifo(const std::string& path)
     return mkfifo(path.c_str(), 0644) == 0 ? "" : std::strerror(errno);
 }
 
+long read_fd(int fd, char* p, std::size_t n)
+{
+    return static_cast<long>(read(fd, p, n));
+}
+
+void close_fd(int fd)
+{
+    close(fd);
+}
+
 draining_pipe::draining_pipe(std::size_t take)
 {
     int fds[2];
@@ -234,17 +250,7 @@ draining_pipe::draining_pipe(std::size_t take)
     w = fdopen(fds[1], "wb");
     std::setvbuf(w, nullptr, _IONBF, 0);
     int r = fds[0];
-    reader = std::thread([r, take] {
-        static char buf[65536];
-        for (std::size_t got = 0; got < take;) {
-            std::size_t want = take - got < sizeof buf ? take - got : sizeof buf;
-            ssize_t n = read(r, buf, want);
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        close(r);
-    });
+    reader = std::thread(drain, r, take);
 }
 
 draining_pipe::~draining_pipe()
@@ -255,6 +261,19 @@ draining_pipe::~draining_pipe()
 }
 
 #endif
+
+void drain(int fd, std::size_t take)
+{
+    static char buf[65536];
+    for (std::size_t got = 0; got < take;) {
+        std::size_t want = take - got < sizeof buf ? take - got : sizeof buf;
+        long n = read_fd(fd, buf, want);
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    close_fd(fd);
+}
 
 fs::path fs_path(const std::string& utf8)
 {
