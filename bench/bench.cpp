@@ -2,9 +2,10 @@
 // stages alone. Run with: make bench
 #include "driver/session.h"
 #include "frames.h"
-#include "input/oem4.h"
-#include "nmea/nmeastate.h"
-#include "nmea/writer.h"
+#include "input/crc.h"
+#include "input/frame.h"
+#include "nmea/state.h"
+#include "nmea/sentences/writer.h"
 #include "sample.h"
 #include "survey.h"
 

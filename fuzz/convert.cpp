@@ -9,7 +9,7 @@
 // count of sentences equals the lines written.
 #include "driver/session.h"
 #include "input/le.h"
-#include "nmea/writer.h"
+#include "nmea/sentences/writer.h"
 
 #include <algorithm>
 #include <cctype>

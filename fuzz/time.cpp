@@ -2,8 +2,8 @@
 // 0 to 65535, milliseconds 0 to 2^32 - 1, and an offset that is finite and
 // within 2^31 s. Checks: every field is in its range, and the time written
 // is within 10 ms (below) of the exact instant.
-#include "nmea/gpstime.h"
-#include "nmea/nmeastate.h"
+#include "nmea/convert/gpstime.h"
+#include "nmea/state.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // The conversion: which fresh logs make which sentences, in which order.
 #include "frames.h"
-#include "input/logstore.h"
-#include "nmea/convert.h"
-#include "nmea/nmeastate.h"
-#include "nmea/writer.h"
+#include "input/store.h"
+#include "nmea/convert/convert.h"
+#include "nmea/state.h"
+#include "nmea/sentences/writer.h"
 #include "output.h"
 #include "support.h"
 
@@ -138,7 +138,7 @@ TEST_F(converting, time_that_is_not_valid_is_used_up_and_ignored)
         frames::time t = valid_time();
         t.status = status;
         EXPECT_EQ(feed(frames::make(t)), 0);
-        EXPECT_EQ(store->time[0], 0);
+        EXPECT_EQ(slot(*store, log_time)[0], 0);
         EXPECT_EQ(s.hasutcoffset, 0);
         EXPECT_EQ(s.zyear, 0);
     }
@@ -169,11 +169,11 @@ TEST_F(converting, unusable_first_offset_stays_unknown)
 TEST_F(converting, satvis_waits_for_trackstat_and_the_latest_of_each_pairs)
 {
     EXPECT_EQ(feed(frames::make_satvis({{1, 10, 10}})), 0);
-    EXPECT_EQ(store->satvis[0], fresh);
+    EXPECT_EQ(slot(*store, log_satvis)[0], fresh);
     EXPECT_EQ(feed(frames::make_satvis({{3, 45, 123}, {7, 12, 301}})), 0);
     EXPECT_EQ(feed(frames::make_trackstat({{3, 0, 40.7f}})), 1);
-    EXPECT_EQ(store->satvis[0], 0);
-    EXPECT_EQ(store->trackstat[0], 0);
+    EXPECT_EQ(slot(*store, log_satvis)[0], 0);
+    EXPECT_EQ(slot(*store, log_trackstat)[0], 0);
     EXPECT_EQ(lines(), std::vector<std::string>{"$GPGSV,1,1,2,03,45,123,40,07,12,301,*4B"});
     // TRACKSTAT first works the same.
     EXPECT_EQ(feed(frames::make_trackstat({})), 0);
@@ -215,7 +215,7 @@ TEST_F(converting, empty_satellite_list_writes_no_gsv_but_uses_both)
     feed(frames::make_satvis({}));
     EXPECT_EQ(feed(frames::make_trackstat({{3, 0, 40}})), 0);
     EXPECT_EQ(s.nsats, 0);
-    EXPECT_EQ(store->satvis[0] | store->trackstat[0], 0);
+    EXPECT_EQ(slot(*store, log_satvis)[0] | slot(*store, log_trackstat)[0], 0);
 }
 
 TEST_F(converting, satellite_list_rules)
@@ -568,7 +568,7 @@ TEST_F(converting, bestpos_without_a_solution_changes_nothing)
     bad.solstat = 1;
     bad.lat = -10;
     EXPECT_EQ(feed(frames::make(bad)), 0);
-    EXPECT_EQ(store->bestpos[0], 0);
+    EXPECT_EQ(slot(*store, log_bestpos)[0], 0);
     EXPECT_EQ(s.latns, 'N');
     EXPECT_EQ(s.hour, 12);
 }
@@ -620,7 +620,7 @@ TEST_F(converting, velocity_keeps_its_last_good_value)
     feed(frames::make(v));
     EXPECT_EQ(s.hasvel, 1);
     EXPECT_EQ(s.speed, 1.5);
-    EXPECT_EQ(store->bestvel[0], 0);
+    EXPECT_EQ(slot(*store, log_bestvel)[0], 0);
 }
 
 TEST_F(converting, logs_too_short_for_their_fields_are_used_up_and_ignored)
@@ -644,8 +644,8 @@ TEST_F(converting, logs_too_short_for_their_fields_are_used_up_and_ignored)
     EXPECT_EQ(lines().size(), before);
     EXPECT_EQ(s.speed, 1.5);
     EXPECT_EQ(s.hdop, 0.9f);
-    EXPECT_EQ(store->bestpos[0] | store->bestvel[0] | store->psrdop[0] | store->time[0], 0);
-    EXPECT_EQ(store->nbestpos, 3); // counted like any other frame
+    EXPECT_EQ(slot(*store, log_bestpos)[0] | slot(*store, log_bestvel)[0] | slot(*store, log_psrdop)[0] | slot(*store, log_time)[0], 0);
+    EXPECT_EQ(store->count[log_bestpos], 3); // counted like any other frame
 
     // Longer than usual is fine: the fields are all there.
     EXPECT_EQ(feed(frames::frame(42, pos.substr(28, 72) + std::string(500, '\x07'), at_fix())), 2);

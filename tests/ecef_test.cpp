@@ -1,5 +1,5 @@
 // Earth-centred coordinates to latitude, longitude and height.
-#include "nmea/ecef.h"
+#include "nmea/convert/ecef.h"
 
 #include <gtest/gtest.h>
 

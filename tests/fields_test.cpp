@@ -1,5 +1,5 @@
 // The sentence field engine prints exactly what the C formats print.
-#include "nmea/fields.h"
+#include "nmea/sentences/fields.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // GPS week and seconds to the UTC time of a fix.
-#include "nmea/gpstime.h"
-#include "nmea/nmeastate.h"
+#include "nmea/convert/gpstime.h"
+#include "nmea/state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The leap-second table: GPS - UTC at and around each of its steps.
-#include "nmea/leaps.h"
+#include "nmea/convert/leaps.h"
 
 #include <gtest/gtest.h>
 

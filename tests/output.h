@@ -2,7 +2,7 @@
 // is left at the end, are kept in memory.
 #pragma once
 
-#include "nmea/outbuf.h"
+#include "nmea/sentences/outbuf.h"
 
 #include <memory>
 #include <string>

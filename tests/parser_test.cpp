@@ -1,6 +1,8 @@
 // The frame parser's answers, byte by byte.
 #include "frames.h"
-#include "input/oem4.h"
+#include "parser.h"
+#include "input/crc.h"
+#include "input/frame.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,20 @@
 #include <vector>
 
 namespace {
+
+// Where the first sync word starts, -1 for none.
+int sync_at(const std::uint8_t* p, int n)
+{
+    return find_sync(p, n).at;
+}
+
+// The judgement of the binary candidate at p as a number: its length when
+// complete, 0 when it needs more, -1 when rejected.
+int frame_at(const std::uint8_t* p, int n)
+{
+    judged j = binary_forms[is_short(p) ? form_short : form_long].judge(p, n, false);
+    return j.v == verdict::complete ? j.len : j.v == verdict::more ? 0 : -1;
+}
 
 std::vector<int> feed_all(oem4& p, const std::string& bytes)
 {
@@ -77,7 +93,7 @@ TEST(sync, found_wherever_it_starts_and_only_whole)
                 if (b[i] == 0xAA && b[i + 1] == 0x44 &&
                     (b[i + 2] == 0x13 || (i + 4 <= n && b[i + 2] == 0x12 && b[i + 3] == 0x1C)))
                     want = i;
-            ASSERT_EQ(find_sync(b.data(), n), want) << n;
+            ASSERT_EQ(sync_at(b.data(), n), want) << n;
         }
 }
 
@@ -123,16 +139,16 @@ TEST(sync, a_word_cut_by_the_end_is_not_found_whatever_follows)
         for (int inside = 1; inside <= 3 && inside <= n; ++inside) {
             std::fill(b.begin(), b.end(), std::uint8_t(0xAA));
             std::copy(word, word + 4, b.begin() + (n - inside));
-            ASSERT_EQ(find_sync(b.data(), n), -1) << n << " " << inside;
+            ASSERT_EQ(sync_at(b.data(), n), -1) << n << " " << inside;
             if (n - inside >= 4) {
                 std::copy(word, word + 4, b.begin() + (n - inside - 4));
-                ASSERT_EQ(find_sync(b.data(), n), n - inside - 4) << n << " " << inside;
+                ASSERT_EQ(sync_at(b.data(), n), n - inside - 4) << n << " " << inside;
             }
         }
         if (n >= 4) {
             std::fill(b.begin(), b.end(), std::uint8_t(0x44));
             std::copy(word, word + 4, b.begin() + (n - 4));
-            ASSERT_EQ(find_sync(b.data(), n), n - 4) << n;
+            ASSERT_EQ(sync_at(b.data(), n), n - 4) << n;
         }
     }
 }

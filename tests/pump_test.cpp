@@ -1,6 +1,8 @@
 // The input pump over whole byte streams: blocks, rescans, damage.
 #include "frames.h"
-#include "input/oem4.h"
+#include "parser.h"
+#include "input/crc.h"
+#include "input/frame.h"
 #include "pumping.h"
 
 #include <gtest/gtest.h>
@@ -177,8 +179,8 @@ TEST(pump, the_last_bestpos_found_is_the_one_stored)
 {
     pumping p;
     p.run(rejected_candidate(4000, bestpos(111) + bestpos(222)));
-    EXPECT_EQ(p.store().nbestpos, 2);
-    EXPECT_EQ(read_bestpos(p.store().bestpos).msec, 222u);
+    EXPECT_EQ(p.store().count[log_bestpos], 2);
+    EXPECT_EQ(read_bestpos(slot(p.store(), log_bestpos)).msec, 222u);
 }
 
 TEST(pump, truncated_last_frame_is_dropped_but_frames_inside_it_are_found)

@@ -1,6 +1,8 @@
 #include "pumping.h"
 
-#include "input/oem4.h"
+#include "parser.h"
+#include "input/crc.h"
+#include "input/frame.h"
 
 #include <ostream>
 #include <tuple>
@@ -107,20 +109,20 @@ bool counts::operator==(const counts& o) const
 counts counts_of(const logstore& s)
 {
     counts c;
-    c.bestpos = s.nbestpos;
-    c.bestvel = s.nbestvel;
-    c.satvis = s.nsatvis;
-    c.trackstat = s.ntrackstat;
-    c.time = s.ntime;
-    c.psrdop = s.npsrdop;
-    c.inspva = s.ninspva;
-    c.inspvas = s.ninspvas;
-    c.inspvax = s.ninspvax;
-    c.bestxyz = s.nbestxyz;
-    c.psrdop2 = s.npsrdop2;
-    c.satvis2 = s.nsatvis2;
-    c.heading = s.nheading;
-    c.heading2 = s.nheading2;
+    c.bestpos = s.count[log_bestpos];
+    c.bestvel = s.count[log_bestvel];
+    c.satvis = s.count[log_satvis];
+    c.trackstat = s.count[log_trackstat];
+    c.time = s.count[log_time];
+    c.psrdop = s.count[log_psrdop];
+    c.inspva = s.count[log_inspva];
+    c.inspvas = s.count[log_inspvas];
+    c.inspvax = s.count[log_inspvax];
+    c.bestxyz = s.count[log_bestxyz];
+    c.psrdop2 = s.count[log_psrdop2];
+    c.satvis2 = s.count[log_satvis2];
+    c.heading = s.count[log_heading];
+    c.heading2 = s.count[log_heading2];
     c.allonly = s.nallonly;
     return c;
 }

@@ -2,7 +2,7 @@
 // summary must count exactly the good frames of each log that an
 // independent count found. Skipped where the recordings are absent.
 #include "input/le.h"
-#include "nmea/ecef.h"
+#include "nmea/convert/ecef.h"
 #include "pumping.h"
 #include "support.h"
 

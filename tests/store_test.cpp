@@ -1,6 +1,6 @@
 // The log store: slots, fresh marks, counters.
 #include "frames.h"
-#include "input/logstore.h"
+#include "input/store.h"
 
 #include <gtest/gtest.h>
 
@@ -30,10 +30,10 @@ TEST(store, each_log_goes_to_its_slot_marked_fresh_and_counted)
     store(*s, frames::make_psrdop(0.9f));
     store(*s, frames::make(frames::bestpos{}));
     for (const std::uint8_t* slot :
-         {s->bestpos, s->bestvel, s->satvis, s->trackstat, s->time, s->psrdop})
+         {slot(*s, log_bestpos), slot(*s, log_bestvel), slot(*s, log_satvis), slot(*s, log_trackstat), slot(*s, log_time), slot(*s, log_psrdop)})
         EXPECT_EQ(slot[0], fresh);
-    EXPECT_EQ(s->nbestpos, 2);
-    EXPECT_EQ(s->nbestvel + s->nsatvis + s->ntrackstat + s->ntime + s->npsrdop, 5);
+    EXPECT_EQ(s->count[log_bestpos], 2);
+    EXPECT_EQ(s->count[log_bestvel] + s->count[log_satvis] + s->count[log_trackstat] + s->count[log_time] + s->count[log_psrdop], 5);
 }
 
 TEST(store, other_message_ids_change_nothing)
@@ -57,13 +57,13 @@ TEST(store, standard_bestpos_fills_its_slot_without_the_crc)
     std::string f = frames::make(v, h);
     ASSERT_EQ(f.size(), 104u);
     store(*s, f);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(s->bestpos), 100), f.substr(0, 100));
-    bestpos_log b = read_bestpos(s->bestpos);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(slot(*s, log_bestpos)), 100), f.substr(0, 100));
+    bestpos_log b = read_bestpos(slot(*s, log_bestpos));
     EXPECT_EQ(b.week, 2100);
     EXPECT_EQ(b.msec, 123456789u);
     EXPECT_EQ(b.lat, 51.5);
     EXPECT_EQ(b.svused, 9);
-    EXPECT_EQ(s->bestvel[0], 0); // the next slot is untouched
+    EXPECT_EQ(slot(*s, log_bestvel)[0], 0); // the next slot is untouched
 }
 
 TEST(store, a_shorter_frame_leaves_older_records_beyond_it)
@@ -76,10 +76,10 @@ TEST(store, a_shorter_frame_leaves_older_records_beyond_it)
     three[0].prn = 99;
     store(*s, frames::make_satvis(ten));
     store(*s, frames::make_satvis(three));
-    EXPECT_EQ(satvis_count(s->satvis), 3);
-    EXPECT_EQ(read_satvis(s->satvis, 0).prn, 99);
-    EXPECT_EQ(read_satvis(s->satvis, 9).prn, 10); // stale, beyond the new frame
-    EXPECT_EQ(s->nsatvis, 2);
+    EXPECT_EQ(satvis_count(slot(*s, log_satvis)), 3);
+    EXPECT_EQ(read_satvis(slot(*s, log_satvis), 0).prn, 99);
+    EXPECT_EQ(read_satvis(slot(*s, log_satvis), 9).prn, 10); // stale, beyond the new frame
+    EXPECT_EQ(s->count[log_satvis], 2);
 }
 
 TEST(store, over_long_frames_are_cut_to_their_slot_and_counted)
@@ -90,23 +90,23 @@ TEST(store, over_long_frames_are_cut_to_their_slot_and_counted)
     store(*s, frames::frame(99, body));
     store(*s, frames::frame(101, body));
     store(*s, frames::frame(174, body));
-    EXPECT_EQ(s->nbestpos + s->nbestvel + s->ntime + s->npsrdop, 4);
+    EXPECT_EQ(s->count[log_bestpos] + s->count[log_bestvel] + s->count[log_time] + s->count[log_psrdop], 4);
     // Nothing past a slot: the slot after each holds what it held (zero or
     // its own frame), and the counters after the last slot are intact.
-    EXPECT_EQ(s->bestpos[99], 0x33);
-    EXPECT_EQ(s->bestvel[0], 0xAA);
-    EXPECT_EQ(s->satvis[0], 0);
-    EXPECT_EQ(s->time[71], 0x33);
-    EXPECT_EQ(s->psrdop[2103], 0x33);
-    EXPECT_EQ(s->nsatvis, 0);
+    EXPECT_EQ(slot(*s, log_bestpos)[99], 0x33);
+    EXPECT_EQ(slot(*s, log_bestvel)[0], 0xAA);
+    EXPECT_EQ(slot(*s, log_satvis)[0], 0);
+    EXPECT_EQ(slot(*s, log_time)[71], 0x33);
+    EXPECT_EQ(slot(*s, log_psrdop)[2103], 0x33);
+    EXPECT_EQ(s->count[log_satvis], 0);
 }
 
 TEST(store, counters_stop_at_their_largest_value)
 {
     auto s = empty_store();
-    s->ntime = INT32_MAX;
+    s->count[log_time] = INT32_MAX;
     store(*s, frames::make(frames::time{}));
-    EXPECT_EQ(s->ntime, INT32_MAX);
+    EXPECT_EQ(s->count[log_time], INT32_MAX);
 }
 
 } // namespace

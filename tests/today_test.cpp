@@ -1,10 +1,10 @@
 // Logs of today's receivers, read with /all: INS solutions, Earth-centred
 // positions, PSRDOP2; one fix an epoch; dating by the leap-second table.
 #include "frames.h"
-#include "input/logstore.h"
-#include "nmea/convert.h"
-#include "nmea/ecef.h"
-#include "nmea/nmeastate.h"
+#include "input/store.h"
+#include "nmea/convert/convert.h"
+#include "nmea/convert/ecef.h"
+#include "nmea/state.h"
 #include "output.h"
 #include "support.h"
 
@@ -148,8 +148,8 @@ TEST_F(today, inspva_takes_quality_undulation_and_satellites_from_the_latest_log
     EXPECT_EQ(g[11], "22.50");
     EXPECT_EQ(g[9], "77.50");
     // INSPVAS is read like INSPVA and counted on its own.
-    EXPECT_EQ(store->ninspva, 4);
-    EXPECT_EQ(store->ninspvas, 1);
+    EXPECT_EQ(store->count[log_inspva], 4);
+    EXPECT_EQ(store->count[log_inspvas], 1);
 }
 
 TEST_F(today, bestxyz_is_converted_to_the_ellipsoid_and_takes_its_own_satellites)
@@ -296,7 +296,7 @@ TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)
     EXPECT_EQ(
         feed(frames::short_frame(42, frames::body_of(frames::make(frames::bestpos{}, at())), at())),
         2);
-    EXPECT_EQ(store->nbestpos, 1);
+    EXPECT_EQ(store->count[log_bestpos], 1);
     EXPECT_EQ(fresh_lines()[0][1], "123456.70");
 }
 
@@ -497,16 +497,16 @@ TEST_F(adds, the_first_satvis2_ends_the_pairing_of_satvis_and_trackstat_for_good
     // a SATVIS2 of a system not written starts nothing.
     feed(frames::make_satvis({{5, 40, 100}}));
     feed(frames::make_satvis2(4, sats({{3, 10}})));
-    EXPECT_EQ(store->satvis[0], fresh);
+    EXPECT_EQ(slot(*store, log_satvis)[0], fresh);
     feed(frames::make_satvis2(5, sats({{3, 10}})));
-    EXPECT_EQ(store->satvis[0], 0);
+    EXPECT_EQ(slot(*store, log_satvis)[0], 0);
     feed(frames::make_satvis({{5, 40, 100}}));
     EXPECT_TRUE(fresh_lines().empty());
     feed(frames::make_trackstat({primary(3, 3, 40.0f), primary(0, 5, 41.0f)}));
     EXPECT_EQ(fresh_lines(),
               (std::vector<strings>{{"$GAGSV", "1", "1", "1", "03", "10", "100", "40"}}));
-    EXPECT_EQ(store->nsatvis, 3);
-    EXPECT_EQ(store->nsatvis2, 2);
+    EXPECT_EQ(store->count[log_satvis], 3);
+    EXPECT_EQ(store->count[log_satvis2], 2);
 }
 
 TEST_F(adds, a_group_holds_at_most_36_satellites_gps_before_sbas)

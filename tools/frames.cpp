@@ -1,6 +1,7 @@
 #include "frames.h"
 
-#include "input/oem4.h"
+#include "input/crc.h"
+#include "input/frame.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "formatter.h"
 
-#include "../nmea/writer.h"
+#include "../nmea/sentences/writer.h"
 
 #include <system_error>
 

@@ -6,7 +6,7 @@
 // it runs ahead by all of them; a short wait is spun out rather than slept.
 #pragma once
 
-#include "../nmea/outbuf.h"
+#include "../nmea/sentences/outbuf.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,5 +1,5 @@
 // The program run, from start-up to exit code.
-#include "../nmea/whole.h"
+#include "../nmea/convert/whole.h"
 #include "../platform/sys.h"
 #include "console.h"
 #include "options.h"
@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #ifndef PELLUCID_VERSION
@@ -50,19 +51,16 @@ void summary(const convopt& opt, const session& job)
         say(L"UTC offset from TIMEB is %d sec\n", to_i32(s.utcoffset));
     if (s.hastable)
         say(L"UTC offset from leap-second table is %d sec\n", s.tableoffset);
-    // The good frames of each log read, and with /all of those it adds.
-    const struct {
-        const wchar_t* line;
-        std::int32_t n;
-    } counts[] = {{L"BESTPOSB:   %d\n", st.nbestpos}, {L"BESTVELB:   %d\n", st.nbestvel},
-                  {L"SATVISB:    %d\n", st.nsatvis},  {L"TRACKSTATB: %d\n", st.ntrackstat},
-                  {L"TIMEB:      %d\n", st.ntime},    {L"PSRDOPB:    %d\n", st.npsrdop},
-                  {L"INSPVAB:    %d\n", st.ninspva},  {L"INSPVASB:   %d\n", st.ninspvas},
-                  {L"INSPVAXB:   %d\n", st.ninspvax}, {L"BESTXYZB:   %d\n", st.nbestxyz},
-                  {L"PSRDOP2B:   %d\n", st.npsrdop2}, {L"SATVIS2B:   %d\n", st.nsatvis2},
-                  {L"HEADINGB:   %d\n", st.nheading}, {L"HEADING2B:  %d\n", st.nheading2}};
-    for (std::size_t i = 0; i < (opt.all ? 14u : 6u); ++i)
-        say(counts[i].line, counts[i].n);
+    // The good frames of each log read, and with /all of those it adds, each
+    // on a line of its name (as the binary log is named) and its count.
+    for (int k = 0; k < nlogs; ++k) {
+        if (logs[k].allonly && !opt.all)
+            continue;
+        std::wstring line(logs[k].name, logs[k].name + std::strlen(logs[k].name));
+        line += L"B:";
+        line.resize(12, L' ');
+        say((line + L"%d\n").c_str(), st.count[k]);
+    }
     // What a user without the new options may be missing.
     if (!opt.all && !opt.utcauto && (opt.gga || opt.rmc) && s.undated > 0)
         say(L"Fixes not written for want of a UTC offset (no TIMEB): %d. Use /utc auto or /utc "

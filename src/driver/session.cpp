@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "../input/frame.h"
 #include "../platform/sys.h"
 #include "formatter.h"
 

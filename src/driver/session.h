@@ -3,11 +3,11 @@
 // state and the output buffers, each obtained once.
 #pragma once
 
-#include "../input/logstore.h"
-#include "../input/rfifo.h"
-#include "../nmea/convert.h"
-#include "../nmea/nmeastate.h"
-#include "../nmea/outbuf.h"
+#include "../input/store.h"
+#include "../input/pump.h"
+#include "../nmea/convert/convert.h"
+#include "../nmea/state.h"
+#include "../nmea/sentences/outbuf.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "outbuf.h"
 
-#include "../platform/sys.h"
+#include "../../platform/sys.h"
 
 bool flush(outbuf& o)
 {

@@ -1,7 +1,7 @@
-#include "rfifo.h"
+#include "pump.h"
 
 #include "../platform/sys.h"
-#include "oem4.h"
+#include "frame.h"
 
 #include <cstring>
 
@@ -27,8 +27,8 @@ void scan(rfifo& r, bool end, const framesink& sink)
 {
     for (;;) {
         int n = r.wpos - r.rpos;
-        int i = find_sync(r.rbuf + r.rpos, n);
-        if (i < 0) {
+        start s = find_sync(r.rbuf + r.rpos, n);
+        if (s.at < 0) {
             // The last three bytes may begin a sync word that the next read
             // completes; at the end of the input nothing more can.
             if (end)
@@ -37,16 +37,18 @@ void scan(rfifo& r, bool end, const framesink& sink)
                 r.rpos = r.wpos - 3;
             return;
         }
-        r.rpos += i;
+        r.rpos += s.at;
         const std::uint8_t* f = r.rbuf + r.rpos;
-        int len = frame_at(f, r.wpos - r.rpos);
-        if (len > 0) {
-            sink.take(sink.ctx, f, len);
-            r.rpos += len;
-        } else if (len < 0 || end) {
-            ++r.rpos; // rejected: look again from the byte after its first
-        } else {
-            return; // the candidate goes on in the next block
+        judged j = binary_forms[s.form].judge(f, r.wpos - r.rpos, end);
+        switch (j.v) {
+        case verdict::complete:
+            sink.take(sink.ctx, f, j.len);
+            r.rpos += j.len;
+            break;
+        case verdict::rejected:
+            ++r.rpos; // look again from the byte after its first
+            break;
+        case verdict::more: return; // the candidate goes on in the next block
         }
     }
 }

@@ -1,13 +1,13 @@
 #include "convert.h"
 
-#include "../input/logstore.h"
+#include "../../input/store.h"
 #include "ecef.h"
 #include "gpstime.h"
 #include "leaps.h"
-#include "nmeastate.h"
-#include "outbuf.h"
+#include "../sentences/outbuf.h"
+#include "../sentences/writer.h"
+#include "../state.h"
 #include "whole.h"
-#include "writer.h"
 
 #include <cmath>
 
@@ -92,7 +92,7 @@ void split_angle(double v, char pos, char neg, char& hemi, std::int32_t& deg, do
 // answers whether the list has any satellite.
 bool take_satellites(logstore& store, nmeastate& s)
 {
-    const std::uint8_t* sv = store.satvis;
+    const std::uint8_t* sv = slot(store, log_satvis);
     int n = 0;
     int nsv = records(satvis_count(sv), msg_length(sv), satvis_fixed);
     for (int i = 0; i < nsv && n < max_sats; ++i) {
@@ -112,7 +112,7 @@ bool take_satellites(logstore& store, nmeastate& s)
         next[k] = h;
         h = static_cast<std::int16_t>(k);
     }
-    const std::uint8_t* ts = store.trackstat;
+    const std::uint8_t* ts = slot(store, log_trackstat);
     int nts = records(trackstat_count(ts), msg_length(ts), trackstat_fixed);
     for (int i = 0; i < nts; ++i) {
         trackstat_rec c = read_trackstat(ts, i);
@@ -123,8 +123,8 @@ bool take_satellites(logstore& store, nmeastate& s)
                 s.sats[k].snr = to_i32(c.cno);
     }
     s.nsats = n;
-    store.satvis[0] = 0;
-    store.trackstat[0] = 0;
+    slot(store, log_satvis)[0] = 0;
+    slot(store, log_trackstat)[0] = 0;
     return n > 0;
 }
 
@@ -188,7 +188,7 @@ std::int32_t sky_number(int sys, std::int32_t id, bool trackstat)
 // SATVIS or TRACKSTAT waiting for its partner.
 void take_satvis2(logstore& store, nmeastate& s)
 {
-    const std::uint8_t* f = store.satvis2;
+    const std::uint8_t* f = slot(store, log_satvis2);
     if (!holds(f, satvis2_needs))
         return;
     int sys = satvis2_sys(satvis2_system(f));
@@ -196,7 +196,7 @@ void take_satvis2(logstore& store, nmeastate& s)
         return;
     if (!s.skymode) {
         s.skymode = 1;
-        store.satvis[0] = store.trackstat[0] = 0;
+        slot(store, log_satvis)[0] = slot(store, log_trackstat)[0] = 0;
     }
     int n = 0;
     int nrec = records_u32(satvis2_count(f), msg_length(f), satvis2_fixed, 40);
@@ -523,6 +523,10 @@ template <class F> bool use(std::uint8_t* slot, F take)
 
 std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& opt)
 {
+    std::uint8_t *bestpos = slot(store, log_bestpos), *bestvel = slot(store, log_bestvel),
+                 *satvis = slot(store, log_satvis), *trackstat = slot(store, log_trackstat),
+                 *time = slot(store, log_time), *psrdop = slot(store, log_psrdop),
+                 *psrdop2 = slot(store, log_psrdop2), *satvis2 = slot(store, log_satvis2);
     bool gga = false, rmc = false, gsv = false, zda = false;
     bool cycle = false, heading = false;
     skycycle sky;
@@ -531,40 +535,40 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
         // Satellites of every system: once a SATVIS2 has been read, each
         // TRACKSTAT writes a cycle of groups from the latest lists; before
         // any SATVIS, a TRACKSTAT writes one from its own channels.
-        if (store.satvis2[0] == fresh) {
+        if (satvis2[0] == fresh) {
             take_satvis2(store, s);
-            store.satvis2[0] = 0;
+            satvis2[0] = 0;
         }
-        if (store.satvis[0] == fresh)
+        if (satvis[0] == fresh)
             s.satvisread = 1;
         if (s.skymode)
-            store.satvis[0] = 0; // counted, no longer paired
-        if ((s.skymode || !s.satvisread) && store.trackstat[0] == fresh) {
-            sky_cycle(store.trackstat, s, sky, !s.skymode);
+            satvis[0] = 0; // counted, no longer paired
+        if ((s.skymode || !s.satvisread) && trackstat[0] == fresh) {
+            sky_cycle(trackstat, s, sky, !s.skymode);
             cycle = true;
-            store.trackstat[0] = 0;
+            trackstat[0] = 0;
         }
     }
     // SATVIS and TRACKSTAT wait for each other; either is replaced by a newer
     // copy of itself meanwhile.
-    if (store.satvis[0] == fresh && store.trackstat[0] == fresh)
+    if (satvis[0] == fresh && trackstat[0] == fresh)
         gsv = take_satellites(store, s);
-    if (store.time[0] == fresh) {
-        zda = take_time(store.time, s, opt);
-        store.time[0] = 0;
+    if (time[0] == fresh) {
+        zda = take_time(time, s, opt);
+        time[0] = 0;
     }
-    if (store.psrdop[0] == fresh) {
-        if (holds(store.psrdop, psrdop_needs)) {
-            s.hdop = read_hdop(store.psrdop);
+    if (psrdop[0] == fresh) {
+        if (holds(psrdop, psrdop_needs)) {
+            s.hdop = read_hdop(psrdop);
             s.hashdop = 1;
             if (opt.all)
-                take_dops(store.psrdop, s);
+                take_dops(psrdop, s);
         }
-        store.psrdop[0] = 0;
+        psrdop[0] = 0;
     }
-    if (store.psrdop2[0] == fresh) { // the later of PSRDOP and PSRDOP2 holds
-        if (holds(store.psrdop2, psrdop2_needs)) {
-            psrdop2_log d = read_psrdop2(store.psrdop2);
+    if (psrdop2[0] == fresh) { // the later of PSRDOP and PSRDOP2 holds
+        if (holds(psrdop2, psrdop2_needs)) {
+            psrdop2_log d = read_psrdop2(psrdop2);
             s.hdop = d.hdop;
             s.hashdop = 1;
             s.pdop = d.pdop;
@@ -572,26 +576,28 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
             s.dopfrom = 2;
             s.ndopsats = 0;
         }
-        store.psrdop2[0] = 0;
+        psrdop2[0] = 0;
     }
-    if (store.bestpos[0] == fresh) {
-        if (take_position(store.bestpos, s, opt))
+    if (bestpos[0] == fresh) {
+        if (take_position(bestpos, s, opt))
             gga = rmc = true;
-        store.bestpos[0] = 0;
+        bestpos[0] = 0;
     }
     if (opt.all) {
         auto fix = [&](bool due) { gga = rmc = gga || due; };
-        fix(use(store.inspvax, [&](const std::uint8_t* f) { return take_inspvax(f, s, opt); }));
-        fix(use(store.inspva, [&](const std::uint8_t* f) { return take_inspva(f, s, opt); }));
-        fix(use(store.inspvas, [&](const std::uint8_t* f) { return take_inspva(f, s, opt); }));
-        fix(use(store.bestxyz, [&](const std::uint8_t* f) { return take_xyz(f, s, opt); }));
-        for (std::uint8_t* slot : {store.heading, store.heading2})
-            heading =
-                use(slot, [&](const std::uint8_t* f) { return take_heading(f, s); }) || heading;
+        auto ins = [&](const std::uint8_t* f) { return take_inspva(f, s, opt); };
+        fix(use(slot(store, log_inspvax),
+                [&](const std::uint8_t* f) { return take_inspvax(f, s, opt); }));
+        fix(use(slot(store, log_inspva), ins));
+        fix(use(slot(store, log_inspvas), ins));
+        fix(use(slot(store, log_bestxyz), [&](const std::uint8_t* f) { return take_xyz(f, s, opt); }));
+        for (logname k : {log_heading, log_heading2})
+            heading = use(slot(store, k), [&](const std::uint8_t* f) { return take_heading(f, s); }) ||
+                      heading;
     }
-    if (store.bestvel[0] == fresh) {
-        take_velocity(store.bestvel, s);
-        store.bestvel[0] = 0;
+    if (bestvel[0] == fresh) {
+        take_velocity(bestvel, s);
+        bestvel[0] = 0;
     }
 
     // The sentences of a fix, in order: GGA, GSA, GST, RMC, VTG, HDT; then

@@ -1,6 +1,6 @@
 #include "gpstime.h"
 
-#include "nmeastate.h"
+#include "../state.h"
 
 #include <cmath>
 #include <cstring>

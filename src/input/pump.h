@@ -4,7 +4,7 @@
 // starts inside a rejected candidate is found all the same.
 #pragma once
 
-#include "oem4.h"
+#include "logs.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,62 +1,132 @@
-// The log store: the latest frame of each log the conversion uses, with a
-// fresh mark, and a count of the frames of each; and the byte layouts of
-// those logs as the conversion reads them. Six logs are always read; the
-// logs of today's receivers (INS solutions, BESTXYZ, PSRDOP2, SATVIS2,
-// HEADING and HEADING2) and frames with the short header only with /all.
+// The logs the converter reads: one row each in `logs`, from which the store,
+// the frame length limits, the summary and the hints all take what they
+// need; then each log's byte layout as the conversion reads it, and the
+// position types.
+//
+// Every log is kept as a frame with the long binary header, whatever form it
+// came in: 28 header bytes (sync AA 44 12 1C, header length, message id at 4,
+// message length at 8, GPS week at 14, milliseconds at 16, the rest of no
+// use here), then the body; a frame as read ends in a CRC-32 of everything
+// before it.
 #pragma once
 
 #include "le.h"
-#include "oem4.h"
 
 #include <cstdint>
 
-// A slot holds a frame without its CRC, from its first sync byte on, always
-// with the long header: a frame that came with the short one is kept with
-// its fields moved to their places in the long one. Its first byte is 0xAA
-// while it holds a frame the conversion has not used, 0 once used. Bytes
-// beyond a shorter frame keep what an earlier one left.
-struct logstore {
-    std::uint8_t bestpos[100];
-    std::uint8_t bestvel[72];
-    std::uint8_t satvis[20520];
-    std::uint8_t trackstat[20524];
-    std::uint8_t time[72];
-    std::uint8_t psrdop[2104];
-    std::int32_t nbestpos;
-    std::int32_t nbestvel;
-    std::int32_t nsatvis;
-    std::int32_t ntrackstat;
-    std::int32_t npsrdop;
-    std::int32_t ntime;
-    // Logs read with /all.
-    std::uint8_t inspva[28 + 88];
-    std::uint8_t inspvas[28 + 88];
-    std::uint8_t inspvax[28 + 128];
-    std::uint8_t bestxyz[28 + 112];
-    std::uint8_t psrdop2[28 + 48];
-    std::uint8_t satvis2[frame_limit - frame_crc];
-    std::uint8_t heading[28 + 48];
-    std::uint8_t heading2[28 + 48];
-    std::int32_t ninspva;
-    std::int32_t ninspvas;
-    std::int32_t ninspvax;
-    std::int32_t nbestxyz;
-    std::int32_t npsrdop2;
-    std::int32_t nsatvis2;
-    std::int32_t nheading;
-    std::int32_t nheading2;
-    // Good frames of the logs only /all reads, whatever the options and the
-    // header: read or not, they are counted here.
-    std::int32_t nallonly;
+constexpr int frame_header = 28;
+constexpr int frame_crc = 4;
+
+// Message ids of the logs the converter reads.
+enum msgid : std::uint16_t {
+    id_bestpos = 42,
+    id_satvis = 48,
+    id_trackstat = 83,
+    id_bestvel = 99,
+    id_time = 101,
+    id_psrdop = 174,
+    id_bestxyz = 241,
+    id_inspva = 507,
+    id_inspvas = 508,
+    id_heading = 971,
+    id_satvis2 = 1043,
+    id_psrdop2 = 1163,
+    id_heading2 = 1335,
+    id_inspvax = 1465,
 };
 
-constexpr std::uint8_t fresh = 0xAA;
+// A log's row in the table, in the order of the summary.
+enum logname : int {
+    log_bestpos,
+    log_bestvel,
+    log_satvis,
+    log_trackstat,
+    log_time,
+    log_psrdop,
+    log_inspva,
+    log_inspvas,
+    log_inspvax,
+    log_bestxyz,
+    log_psrdop2,
+    log_satvis2,
+    log_heading,
+    log_heading2,
+    nlogs
+};
 
-// Copies a good frame of a log the conversion reads into its slot (cut to
-// the slot when longer) and counts it; any other message id is ignored. The
-// logs of today's receivers and short-header frames are stored only when
-// all is set.
-void store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all = false);
+// A frame must be shorter than frame_limit, except SATVIS and TRACKSTAT
+// frames, which may be as long as their store slots hold (up to 512 records):
+// receivers with many channels write them well beyond 4 KB.
+constexpr int frame_limit = 4096;
+
+struct loginfo {
+    std::uint16_t id;
+    const char* name; // as the receiver names it, without a form's letter
+    bool allonly;     // read only with /all
+    int longest;      // the longest frame accepted, CRC included
+    int slot;         // bytes its store slot keeps of a frame (the CRC never)
+};
+
+constexpr loginfo logs[nlogs] = {
+    {id_bestpos, "BESTPOS", false, frame_limit - 1, 100},
+    {id_bestvel, "BESTVEL", false, frame_limit - 1, 72},
+    {id_satvis, "SATVIS", false, 20524, 20520},
+    {id_trackstat, "TRACKSTAT", false, 20528, 20524},
+    {id_time, "TIME", false, frame_limit - 1, 72},
+    {id_psrdop, "PSRDOP", false, frame_limit - 1, 2104},
+    {id_inspva, "INSPVA", true, frame_limit - 1, frame_header + 88},
+    {id_inspvas, "INSPVAS", true, frame_limit - 1, frame_header + 88},
+    {id_inspvax, "INSPVAX", true, frame_limit - 1, frame_header + 128},
+    {id_bestxyz, "BESTXYZ", true, frame_limit - 1, frame_header + 112},
+    {id_psrdop2, "PSRDOP2", true, frame_limit - 1, frame_header + 48},
+    {id_satvis2, "SATVIS2", true, frame_limit - 1, frame_limit - frame_crc},
+    {id_heading, "HEADING", true, frame_limit - 1, frame_header + 48},
+    {id_heading2, "HEADING2", true, frame_limit - 1, frame_header + 48},
+};
+
+// Every id of the table lies below id_room.
+constexpr int id_room = 2048;
+
+namespace logtable {
+struct rows {
+    std::int8_t of[id_room];
+};
+constexpr rows by_id()
+{
+    rows t{};
+    for (std::int8_t& r : t.of)
+        r = -1;
+    for (int k = 0; k < nlogs; ++k)
+        t.of[logs[k].id] = static_cast<std::int8_t>(k);
+    return t;
+}
+constexpr rows rows_by_id = by_id();
+
+constexpr int longest()
+{
+    int m = 0;
+    for (const loginfo& l : logs)
+        m = l.longest > m ? l.longest : m;
+    return m;
+}
+} // namespace logtable
+
+// The table's row of a message id, or -1 for a log it does not hold.
+inline int log_of(std::uint16_t id)
+{
+    return id < id_room ? logtable::rows_by_id.of[id] : -1;
+}
+
+// The longest frame accepted for a message id: its row's, or below
+// frame_limit for a log the table does not hold.
+inline int frame_max(std::uint16_t id)
+{
+    int k = log_of(id);
+    return k < 0 ? frame_limit - 1 : logs[k].longest;
+}
+
+// The longest frame of any log: what a buffer for any frame must hold.
+constexpr int frame_capacity = logtable::longest();
 
 // Fields of a stored frame, by their offsets from the first sync byte.
 
