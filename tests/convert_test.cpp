@@ -27,7 +27,7 @@ const double inf = std::numeric_limits<double>::infinity();
 struct converting : testing::Test {
     std::unique_ptr<logstore> store{new logstore()};
     nmeastate s{};
-    nmeaopt opt{1, 1, 1, 1, 0};
+    nmeaopt opt;
     outfile out;
 
     void put(const std::string& f)
@@ -601,7 +601,7 @@ TEST_F(converting, disabled_sentences_are_dropped)
     opt.gga = 0;
     EXPECT_EQ(feed(frames::make(tokyo(), at_fix())), 1);
     EXPECT_EQ(lines()[0].substr(0, 6), "$GPRMC");
-    opt = nmeaopt{0, 0, 0, 0, 1};
+    opt.gga = opt.rmc = opt.gsv = opt.zda = false;
     put(frames::make_satvis({{3, 45, 123}}));
     EXPECT_EQ(feed(frames::make_trackstat({})), 0);
     EXPECT_EQ(feed(frames::make(valid_time())), 0);

@@ -24,7 +24,14 @@ struct today : testing::Test {
     nmeastate s{};
     // /all, dated by the table; of the sentences /all adds, none (they are
     // tested on their own).
-    nmeaopt opt{1, 1, 1, 1, 0, 1, 1, 0, 0, 0, 0};
+    nmeaopt opt = adds_none();
+    static nmeaopt adds_none()
+    {
+        nmeaopt o;
+        o.all = o.autoutc = true;
+        o.gsa = o.gst = o.vtg = o.hdt = false;
+        return o;
+    }
     outfile out;
     std::size_t seen = 0;
 
@@ -33,7 +40,7 @@ struct today : testing::Test {
     int feed(const std::string& f)
     {
         store_frame(*store, reinterpret_cast<const std::uint8_t*>(f.data()),
-                    static_cast<int>(f.size()), opt.all != 0);
+                    static_cast<int>(f.size()), opt.all);
         return convert(*store, s, out.out, opt);
     }
     // The fields of each line written since the last call.

@@ -1,25 +1,25 @@
-// Command-line options: which sentences to write, the manual UTC offset and
-// the extension of the output file.
+// Command-line options: the switches (which sentences to write, /all), the
+// manual UTC offset and the extension of the output file. Every option is a
+// row of one table in options.cpp, which drives the parsing, the settings
+// echo and the usage text.
 #pragma once
+
+#include "../nmea/convert/convert.h"
 
 #include <cstdint>
 
-struct convopt {
-    std::int32_t gga;      // non-zero: write $GPGGA
-    std::int32_t rmc;      // non-zero: write $GPRMC
-    std::int32_t gsv;      // non-zero: write $GPGSV
-    std::int32_t zda;      // non-zero: write $GPZDA
-    std::int32_t utcsec;   // manual offset n > 0 (UTC = GPS - n), 0 = take it from TIME
-    const wchar_t* outext; // output extension without the dot; points at "nme" or an argument
-    std::int32_t all;      // non-zero: /all, read the logs of today's receivers too
-    std::int32_t utcauto;  // non-zero: /utc auto was the last /utc given
-    std::int32_t gsa, gst, vtg, hdt; // non-zero: write the sentence when /all adds it
+struct convopt : switches {
+    std::int32_t utcsec = 0;       // manual offset n > 0 (UTC = GPS - n), 0 = take it from TIME
+    const wchar_t* outext = L"nme"; // output extension without the dot; "nme" or an argument
+    bool utcauto = false;           // /utc auto was the last /utc given
 };
 
 // Fills the options from arguments 2 and later, prints the first fault and
-// then always the settings echo (six lines, ten with /all). True when all
-// were accepted.
+// then always the settings echo. True when all were accepted.
 bool parse_options(convopt& opt, int argc, wchar_t** argv);
+
+// Prints the usage text.
+void usage();
 
 // True when fixes are dated by the leap-second table until a TIME log gives
 // the offset: /utc auto or /all, and no manual offset.

@@ -17,30 +17,6 @@
 
 namespace {
 
-void usage()
-{
-    say(L"USAGE: Pellucid NovatelBinaryFile.log [options]\n");
-    say(L"options: /rmc       Disable $GPRMC\n");
-    say(L"         /gga       Disable $GPGGA\n");
-    say(L"         /gsv       Disable $GPGSV\n");
-    say(L"         /zda       Disable $GPZDA\n");
-    say(L"         /utc [n]   Set UTC offset manually -n[sec]\n");
-    say(L"         /ext [x]   Set extension for output file\n");
-    say(L"Required Novatel Packet:\n");
-    say(L" $GPGGA: BESTPOSB, PSRDOPB(*3), TIMEB(*1)\n");
-    say(L" $GPRMC: BESTPOSB, BESTVELB(*2), TIMEB(*1)\n");
-    say(L" $GPGSV: SATVISB, TRACKSTATB\n");
-    say(L" $GPZDA: TIMEB\n");
-    say(L"(*1) if you use /utc option, TIMEB is unnecessary.\n");
-    say(L"(*2) if no BESTVELB, speed and direction fields will be NULL.\n");
-    say(L"(*3) if no PSRDOPB, DOP field will be NULL.\n");
-    say(L"Extensions:\n");
-    say(L"         /all       Also read INSPVA(S/X), BESTXYZ, PSRDOP2, SATVIS2, HEADING(2)\n");
-    say(L"                    and write $GPGSA, $GPGST, $GPVTG, $GPHDT\n");
-    say(L"         /utc auto  UTC offset from the leap-second table until TIMEB gives it\n");
-    say(L"         /gsa /gst /vtg /hdt  Disable a sentence that /all adds\n");
-}
-
 // The summary after a run without a read or write error.
 void summary(const convopt& opt, const session& job)
 {
@@ -139,8 +115,8 @@ int run(int argc, wchar_t** argv)
         usage();
         return 1;
     }
-    job.opt = {opt.gga,       opt.rmc, opt.gsv, opt.zda, 0,      opt.all,
-               auto_utc(opt), opt.gsa, opt.gst, opt.vtg, opt.hdt};
+    static_cast<switches&>(job.opt) = opt;
+    job.opt.autoutc = auto_utc(opt);
     if (opt.utcsec > 0)
         manual_utc(job, opt.utcsec);
 

@@ -12,7 +12,7 @@ namespace {
 void take_frame(void* ctx, const std::uint8_t* frame, int len)
 {
     session& s = *static_cast<session*>(ctx);
-    store_frame(*s.store, frame, len, s.opt.all != 0);
+    store_frame(*s.store, frame, len, s.opt.all);
     // Short-header frames are read with /all only; without it they are
     // only counted by the store when only /all reads their log.
     if (s.opt.all || !is_short(frame))
@@ -42,7 +42,7 @@ bool setup(session& s)
 
 void manual_utc(session& s, std::int32_t n)
 {
-    s.opt.manualutc = 1;
+    s.opt.manualutc = true;
     s.state->hasutcoffset = 1;
     s.state->utcoffset = -static_cast<double>(n);
 }

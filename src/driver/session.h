@@ -19,7 +19,7 @@ struct session {
     std::unique_ptr<nmeastate> state;
     std::unique_ptr<std::uint8_t[]> outmem; // the text buffer, then the record buffers
     outbuf out;
-    nmeaopt opt{1, 1, 1, 1, 0};
+    nmeaopt opt;
     std::int64_t sentences = 0; // what convert reported, summed
 };
 

@@ -26,7 +26,7 @@ constexpr int group_max = 36;
 struct daydate {
     std::int64_t dayno; // days since the GPS epoch
     std::int32_t year, month, day;
-    std::int32_t known; // 0 while no date is kept
+    bool known; // false while no date is kept
 };
 
 struct nmeastate {
@@ -50,9 +50,9 @@ struct nmeastate {
     satinfo sats[max_sats];
     std::int32_t nsats;
     double hdop;
-    std::int32_t hasutcoffset;
-    std::int32_t hashdop;
-    std::int32_t hasvel;
+    bool hasutcoffset;
+    bool hashdop;
+    bool hasvel;
     // The date of the day last converted to a calendar date, kept for the
     // fixes that follow on the same day.
     daydate lastday;
@@ -63,15 +63,15 @@ struct nmeastate {
     std::uint32_t lastpostype;
     double lastund;
     std::int32_t lastsv;
-    std::int32_t haspostype, hasund, hassv;
+    bool haspostype, hasund, hassv;
     // GPS time (milliseconds since the epoch) of the last fix written, for
     // the rule that writes one fix an epoch with /all.
     std::int64_t lastfix;
-    std::int32_t hasfix;
+    bool hasfix;
     // The offset (-n seconds) with which the leap-second table dated the
     // last fix it dated, and whether it dated any.
     std::int32_t tableoffset;
-    std::int32_t hastable;
+    bool hastable;
     // Fixes taken while no UTC offset was known, so not written.
     std::int32_t undated;
 
@@ -85,19 +85,19 @@ struct nmeastate {
     std::int32_t ndopsats;
     // Of the fix taken last: its standard deviations (BESTPOS and INSPVAX
     // give them), and the azimuth of an INS fix.
-    std::int32_t fixsd;
+    bool fixsd;
     double sdlat, sdlon, sdheight;
-    std::int32_t fixins;
+    bool fixins;
     double azimuth;
     // The heading of the last HEADING or HEADING2 written, and its GPS time
     // (milliseconds since the epoch).
     double heading;
     std::int64_t lastheading;
-    std::int32_t hasheading;
+    bool hasheading;
     // Satellites in view by system, from the latest SATVIS2 of each, once
     // one has been read (skymode); and whether a SATVIS has been read.
-    std::int32_t skymode;
-    std::int32_t satvisread;
+    bool skymode;
+    bool satvisread;
     satinfo sky[nsys][group_max];
     std::int32_t nsky[nsys];
 };

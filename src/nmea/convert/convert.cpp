@@ -195,7 +195,7 @@ void take_satvis2(logstore& store, nmeastate& s)
     if (sys < 0)
         return;
     if (!s.skymode) {
-        s.skymode = 1;
+        s.skymode = true;
         slot(store, log_satvis)[0] = slot(store, log_trackstat)[0] = 0;
     }
     int n = 0;
@@ -301,7 +301,7 @@ bool take_heading(const std::uint8_t* f, nmeastate& s)
     if (s.hasheading && t <= s.lastheading && t > s.lastheading - 1000)
         return false;
     s.lastheading = t;
-    s.hasheading = 1;
+    s.hasheading = true;
     s.heading = h.heading;
     return true;
 }
@@ -320,7 +320,7 @@ bool take_time(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
         double sum = t.utcoff + t.clockoff;
         if (std::isfinite(sum) && std::fabs(sum) <= 2147483647.0) {
             s.utcoffset = sum;
-            s.hasutcoffset = 1;
+            s.hasutcoffset = true;
         }
     }
     s.zyear = static_cast<std::int32_t>(t.year);
@@ -362,7 +362,7 @@ bool take_fix(const fixin& f, nmeastate& s, const nmeaopt& opt)
         if (s.hasfix && t <= s.lastfix && t > s.lastfix - 1000)
             return false;
         s.lastfix = t;
-        s.hasfix = 1;
+        s.hasfix = true;
         s.fixsd = f.sd != nullptr;
         if (f.sd) {
             s.sdlat = f.sd->lat;
@@ -388,7 +388,7 @@ bool take_fix(const fixin& f, nmeastate& s, const nmeaopt& opt)
         std::int32_t n = leap_seconds(t);
         s.utcoffset = -static_cast<double>(n);
         s.tableoffset = -n;
-        s.hastable = 1;
+        s.hastable = true;
         dated = true;
     }
     set_fix_time(s);
@@ -409,7 +409,7 @@ bool take_position(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
     s.lastpostype = p.postype;
     s.lastund = p.undulation;
     s.lastsv = p.svused;
-    s.haspostype = s.hasund = s.hassv = 1;
+    s.haspostype = s.hasund = s.hassv = true;
     sigmas sd = read_bestpos_sd(slot);
     return take_fix({p.week, p.msec, p.lat, p.lon, p.height, p.undulation, p.svused,
                      quality_of(p.postype), &sd},
@@ -426,7 +426,7 @@ void take_ins_velocity(double vn, double ve, double vu, nmeastate& s)
         track += 360.0;
     s.track = track;
     s.vspeed = vu;
-    s.hasvel = 1;
+    s.hasvel = true;
 }
 
 std::int32_t latest_sv(const nmeastate& s)
@@ -449,7 +449,7 @@ bool take_inspvax(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
         return false;
     s.lastpostype = x.postype;
     s.lastund = x.undulation;
-    s.haspostype = s.hasund = 1;
+    s.haspostype = s.hasund = true;
     take_ins_velocity(x.vnorth, x.veast, x.vup, s);
     sigmas sd{x.sdlat, x.sdlon, x.sdheight};
     return take_fix({header_week(slot), header_msec(slot), x.lat, x.lon, x.height, x.undulation,
@@ -488,7 +488,7 @@ bool take_xyz(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
     if (x.solstat != 0)
         return false;
     s.lastsv = x.svused;
-    s.hassv = 1;
+    s.hassv = true;
     geodetic g = ecef_to_geodetic(x.x, x.y, x.z);
     double und = latest_und(s);
     return take_fix({header_week(slot), header_msec(slot), g.lat, g.lon, g.height - und, und,
@@ -506,7 +506,7 @@ void take_velocity(const std::uint8_t* slot, nmeastate& s)
     s.speed = v.hspeed;
     s.track = v.track;
     s.vspeed = v.vspeed;
-    s.hasvel = 1;
+    s.hasvel = true;
 }
 
 // Takes the slot's frame with take when it is fresh, and marks it used;
@@ -540,7 +540,7 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
             satvis2[0] = 0;
         }
         if (satvis[0] == fresh)
-            s.satvisread = 1;
+            s.satvisread = true;
         if (s.skymode)
             satvis[0] = 0; // counted, no longer paired
         if ((s.skymode || !s.satvisread) && trackstat[0] == fresh) {
@@ -560,7 +560,7 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
     if (psrdop[0] == fresh) {
         if (holds(psrdop, psrdop_needs)) {
             s.hdop = read_hdop(psrdop);
-            s.hashdop = 1;
+            s.hashdop = true;
             if (opt.all)
                 take_dops(psrdop, s);
         }
@@ -570,7 +570,7 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
         if (holds(psrdop2, psrdop2_needs)) {
             psrdop2_log d = read_psrdop2(psrdop2);
             s.hdop = d.hdop;
-            s.hashdop = 1;
+            s.hashdop = true;
             s.pdop = d.pdop;
             s.vdop = d.vdop;
             s.dopfrom = 2;

@@ -8,18 +8,22 @@ struct logstore;
 struct nmeastate;
 struct outbuf;
 
-// Which sentences to write (non-zero: write it), and whether the UTC offset
-// was set by hand, in which case TIME logs never change it. With all, the
-// logs of today's receivers are read too and each epoch gives one fix; with
-// autoutc, fixes are dated by the leap-second table while no TIME log has
-// given the offset.
-struct nmeaopt {
-    std::int32_t gga, rmc, gsv, zda;
-    std::int32_t manualutc;
-    std::int32_t all = 0;
-    std::int32_t autoutc = 0;
-    // Written with all only: $GPGSA, $GPGST, $GPVTG, $GPHDT.
-    std::int32_t gsa = 1, gst = 1, vtg = 1, hdt = 1;
+// The switches of a run, with their defaults: which sentences to write,
+// and /all, which reads the logs of today's receivers too, each epoch giving
+// one fix, and writes the sentences those give ($GPGSA, $GPGST, $GPVTG,
+// $GPHDT). The command line sets them (driver/options.cpp: one row each).
+struct switches {
+    bool gga = true, rmc = true, gsv = true, zda = true;
+    bool all = false;
+    bool gsa = true, gst = true, vtg = true, hdt = true;
+};
+
+// The conversion's options: the switches; whether the UTC offset was set by
+// hand, in which case TIME logs never change it; and with autoutc, fixes are
+// dated by the leap-second table while no TIME log has given the offset.
+struct nmeaopt : switches {
+    bool manualutc = false;
+    bool autoutc = false;
 };
 
 // Answers the number of sentences written for this call.

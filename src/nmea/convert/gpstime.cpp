@@ -145,7 +145,7 @@ void set_fix_time(nmeastate& s)
     if (!last.known || last.dayno != d) {
         calendar c;
         date_of(d, c);
-        last = {d, c.year, c.month, c.day, 1};
+        last = {d, c.year, c.month, c.day, true};
     }
     s.year = last.year;
     s.month = last.month;
