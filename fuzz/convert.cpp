@@ -1,13 +1,15 @@
 // The whole conversion of any bytes. The first five bytes choose the run:
 // which sentences are off, a manual UTC offset, whether every frame's CRC is
 // first made right (so that mutated frames reach the conversion), whether
-// sentences are kept as records and formatted afterwards, as the second
-// thread of the program does, and whether the logs of today's receivers are
+// the records of the sentences are formatted after nearly every frame,
+// and whether the logs of today's receivers are
 // read (/all, dated by the leap-second table). The rest is the log.
 // Checks: every line is a whole sentence (of a kind the program writes) with
 // its checksum and CR LF; the time and date of every fix are in range; the
 // count of sentences equals the lines written.
+#include "driver/formatter.h"
 #include "driver/session.h"
+#include "input/crc.h"
 #include "input/le.h"
 #include "nmea/sentences/writer.h"
 
@@ -65,10 +67,10 @@ struct memsource {
     }
 };
 
-void keep(void* ctx, outbuf& o)
+bool keep(void* ctx, const char* p, std::size_t n)
 {
-    static_cast<std::string*>(ctx)->append(o.buf, o.len);
-    o.len = 0;
+    static_cast<std::string*>(ctx)->append(p, n);
+    return true;
 }
 
 int two(const std::string& s, std::size_t at)
@@ -163,32 +165,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     std::memset(static_cast<void*>(job.store.get()), 0, sizeof *job.store);
     std::memset(static_cast<void*>(job.state.get()), 0, sizeof *job.state);
-    job.opt = {!(how & 1), !(how & 2), !(how & 4), !(how & 8), 0};
+    job.opt = nmeaopt();
+    job.opt.gga = !(how & 1), job.opt.rmc = !(how & 2);
+    job.opt.gsv = !(how & 4), job.opt.zda = !(how & 8);
     job.opt.all = job.opt.autoutc = (how & 0x80) != 0;
     job.sentences = 0;
     if (how & 0x10)
         manual_utc(job, static_cast<std::int32_t>(ld_u32(data + 1) % 2147483647u) + 1);
 
-    std::string out, records;
-    bool later = (how & 0x40) != 0;
-    job.out.buf = reinterpret_cast<char*>(job.outmem.get());
-    job.out.len = 0;
-    job.out.block = later ? 4096 : out_block; // records handed over often
-    job.out.deferred = later;
-    job.out.hand = keep;
-    job.out.ctx = later ? &records : &out;
+    std::string out;
+    job.text.to = textsink{keep, &out};
+    job.text.len = 0;
+    // Records formatted after nearly every frame: room for one frame's and
+    // a little more.
+    job.recs.room = (how & 0x40) != 0 ? frame_records + 4096 : record_room;
+    job.recs.len = 0;
+    job.recs.full = false;
     memsource m{&log, 0};
     convert_source(job, source{memsource::read, &m});
-    std::int64_t count = job.sentences;
-    if (later) {
-        outbuf text;
-        text.buf = reinterpret_cast<char*>(job.outmem.get()) + out_size;
-        text.hand = keep;
-        text.ctx = &out;
-        count -= format_records(records.data(), records.size(), text);
-        flush(text);
-    }
-    if (check_lines(out) != count)
-        fail("count", std::to_string(count));
+    if (job.recs.full)
+        fail("a frame's records found no room", "");
+    if (check_lines(out) != job.sentences)
+        fail("count", std::to_string(job.sentences));
     return 0;
 }

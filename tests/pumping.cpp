@@ -1,5 +1,6 @@
 #include "pumping.h"
 
+#include "output.h"
 #include "parser.h"
 #include "input/crc.h"
 #include "input/frame.h"
@@ -37,19 +38,12 @@ void collect(void* ctx, const std::uint8_t* frame, int len)
                                                               static_cast<std::size_t>(len));
 }
 
-void keep(void* ctx, outbuf& o)
-{
-    static_cast<std::string*>(ctx)->append(o.buf, o.len);
-    o.len = 0;
-}
-
 } // namespace
 
 pumping::pumping()
 {
     setup(job);
-    job.out.hand = keep;
-    job.out.ctx = &output;
+    job.text.to = string_sink(output);
 }
 
 void pumping::run(const std::string& bytes, std::size_t piece)

@@ -167,7 +167,7 @@ TEST(run, the_second_thread_changes_nothing)
             std::FILE* in = std::fopen(d.file(name).c_str(), "rb");
             std::FILE* o = std::fopen(out.c_str(), "wb");
             EXPECT_TRUE(convert_file(job, in, o, threads == 1));
-            EXPECT_FALSE(job.out.failed);
+            EXPECT_FALSE(job.text.failed);
             std::fclose(in);
             std::fclose(o);
             outs[threads] = read_file(out);

@@ -78,7 +78,7 @@ converted convert_bytes(const std::string& bytes, bool threads, std::vector<int>
     converted c;
     c.text = read_file(d.file("out"));
     c.sentences = job.sentences;
-    c.failed = job.out.failed;
+    c.failed = job.text.failed;
     return c;
 }
 
@@ -162,7 +162,7 @@ TEST(thread, a_write_that_fails_midway_through_a_long_output_is_reported)
                 convert_to_file(job, source{in.read, &in}, out.file(), threads);
             });
         }
-        EXPECT_TRUE(job.out.failed) << threads;
+        EXPECT_TRUE(job.text.failed) << threads;
         EXPECT_EQ(job.sentences, whole.sentences) << threads;
         EXPECT_EQ(in.at, log.size()) << threads;
     }

@@ -41,7 +41,7 @@ struct today : testing::Test {
     {
         store_frame(*store, reinterpret_cast<const std::uint8_t*>(f.data()),
                     static_cast<int>(f.size()), opt.all);
-        return convert(*store, s, out.out, opt);
+        return out.written_by(convert(*store, s, out.out, opt));
     }
     // The fields of each line written since the last call.
     std::vector<std::vector<std::string>> fresh_lines()

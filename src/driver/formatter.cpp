@@ -1,15 +1,11 @@
 #include "formatter.h"
 
-#include "../nmea/sentences/writer.h"
-
 #include <system_error>
 
-formatter::formatter(std::FILE* out, char* txt, char* records)
+formatter::formatter(outbuf& out, char* records) : text(out)
 {
-    text.buf = txt;
-    text.file = out;
     for (int i = 0; i < record_buffers; ++i)
-        bufs[i] = records + static_cast<std::size_t>(i) * (record_block + line_room);
+        bufs[i] = records + static_cast<std::size_t>(i) * record_room;
 }
 
 formatter::~formatter()
@@ -21,7 +17,7 @@ formatter::~formatter()
     }
 }
 
-bool formatter::start(outbuf& recs)
+bool formatter::start(recbuf& recs)
 {
     try {
         t = std::thread(&formatter::work, this);
@@ -30,11 +26,8 @@ bool formatter::start(outbuf& recs)
     }
     running = true;
     recs.buf = bufs[0];
-    recs.block = record_block;
+    recs.room = record_room;
     recs.len = 0;
-    recs.deferred = true;
-    recs.hand = hand;
-    recs.ctx = this;
     return true;
 }
 
@@ -79,28 +72,25 @@ void formatter::work()
     }
 }
 
-void formatter::hand(void* ctx, outbuf& o)
+void formatter::hand(recbuf& recs)
 {
-    auto& f = *static_cast<formatter*>(ctx);
-    f.lens[f.fill_at] = o.len;
-    ++f.queued;
-    f.wake();
-    f.fill_at = (f.fill_at + 1) % record_buffers;
+    lens[fill_at] = recs.len;
+    ++queued;
+    wake();
+    fill_at = (fill_at + 1) % record_buffers;
     // The next buffer is free once fewer than all are queued.
-    f.wait_for([&] { return f.queued < record_buffers; });
-    o.buf = f.bufs[f.fill_at];
-    o.len = 0;
+    wait_for([&] { return queued < record_buffers; });
+    recs.buf = bufs[fill_at];
+    recs.len = 0;
 }
 
-std::int64_t formatter::finish(outbuf& recs)
+std::int64_t formatter::finish(recbuf& recs)
 {
-    flush(recs);
+    if (recs.len > 0)
+        hand(recs);
     stop = true;
     wake();
     t.join();
     running = false;
-    recs.failed = recs.failed || text.failed;
-    recs.deferred = false;
-    recs.hand = nullptr;
     return refused;
 }

@@ -1,52 +1,59 @@
 // The sentences of a conversion, formatted and written in a thread of their
 // own: the conversion keeps each sentence as a record of the fields it
-// prints and hands over full buffers of records, which this thread turns
-// into text and writes out while the conversion goes on. A few buffers
-// travel round between the two, so that neither waits for the other unless
-// it runs ahead by all of them; a short wait is spun out rather than slept.
+// prints, the run hands over full buffers of records between frames, and
+// this thread turns them into text and writes it out while the conversion
+// goes on. A few buffers travel round between the two, so that neither
+// waits for the other unless it runs ahead by all of them; a short wait is
+// spun out rather than slept.
 #pragma once
 
 #include "../nmea/sentences/outbuf.h"
+#include "../nmea/sentences/writer.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 
-// Buffers of records, and the bytes each holds before it is handed over.
+// Buffers of records, the records each holds before it is handed over, and
+// the bytes of each: room for one more frame's records past that.
 constexpr int record_buffers = 4;
 constexpr std::size_t record_block = 128 * 1024;
+constexpr std::size_t record_room = record_block + frame_records;
 // The memory of the record buffers.
-constexpr std::size_t records_size = record_buffers * (record_block + line_room);
+constexpr std::size_t records_size = record_buffers * record_room;
 
 class formatter final {
   public:
-    // text: out_size bytes for the text; records: records_size bytes.
-    formatter(std::FILE* out, char* text, char* records);
+    // text: where the text goes, written from the thread until finish;
+    // records: records_size bytes, 8-byte aligned.
+    formatter(outbuf& text, char* records);
     virtual ~formatter();
     formatter(const formatter&) = delete;
     formatter& operator=(const formatter&) = delete;
 
-    // Starts the thread and makes recs keep records in the record buffers
-    // and hand them to it; false when the system cannot give a thread
-    // (recs is then left as it was).
-    bool start(outbuf& recs);
+    // Starts the thread and points recs at the first record buffer; false
+    // when the system cannot give a thread (recs is then left as it was).
+    bool start(recbuf& recs);
 
-    // Formats what recs still holds and what is queued, writes it all, and
-    // ends the thread; a write that failed shows in recs.failed. Answers how
-    // many sentences were refused for not fitting their bounds.
-    std::int64_t finish(outbuf& recs);
+    // Queues the records recs holds for the thread and points recs at the
+    // next buffer, once that one is free.
+    void hand(recbuf& recs);
+
+    // Queues what recs still holds, waits until everything is formatted and
+    // written, and ends the thread; a write that failed shows in the text
+    // buffer's failed. Answers how many sentences were refused for not
+    // fitting their bounds.
+    std::int64_t finish(recbuf& recs);
 
   private:
-    static void hand(void* ctx, outbuf& o);
     void work();
     template <class P> void wait_for(P ready);
     void wake();
 
-    outbuf text;
+    outbuf& text;
     char* bufs[record_buffers];
     std::size_t lens[record_buffers] = {};
     int fill_at = 0;            // the buffer the conversion fills (its thread only)

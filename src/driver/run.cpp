@@ -150,7 +150,7 @@ int run(int argc, wchar_t** argv)
 
     // Flush and test the stream before closing it, since some C runtimes
     // answer 0 from fclose even when its own final flush failed.
-    bool write_failed = job.out.failed;
+    bool write_failed = job.text.failed;
     write_failed = std::fflush(out.file.get()) != 0 || write_failed;
     write_failed = std::ferror(out.file.get()) != 0 || write_failed;
     write_failed = (std::fclose(out.file.release()) != 0) || write_failed;

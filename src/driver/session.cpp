@@ -8,7 +8,19 @@
 
 namespace {
 
-// Each good frame: keep it in the store, then write what it completes.
+// The records kept go on to be formatted: to the thread, or at once.
+void pass_on(session& s)
+{
+    if (s.thread) {
+        s.thread->hand(s.recs);
+    } else {
+        s.sentences -= format_records(s.recs.buf, s.recs.len, s.text);
+        s.recs.len = 0;
+    }
+}
+
+// Each good frame: keep it in the store, then keep the sentences it
+// completes; a full buffer of them is passed on between frames.
 void take_frame(void* ctx, const std::uint8_t* frame, int len)
 {
     session& s = *static_cast<session*>(ctx);
@@ -16,7 +28,9 @@ void take_frame(void* ctx, const std::uint8_t* frame, int len)
     // Short-header frames are read with /all only; without it they are
     // only counted by the store when only /all reads their log.
     if (s.opt.all || !is_short(frame))
-        s.sentences += convert(*s.store, *s.state, s.out, s.opt);
+        s.sentences += convert(*s.store, *s.state, s.recs, s.opt);
+    if (s.recs.room - s.recs.len < frame_records)
+        pass_on(s);
 }
 
 std::size_t read_file(void* ctx, std::uint8_t* p, std::size_t n)
@@ -36,38 +50,40 @@ bool setup(session& s)
         return false;
     std::memset(static_cast<void*>(s.store.get()), 0, sizeof *s.store);
     std::memset(static_cast<void*>(s.state.get()), 0, sizeof *s.state);
-    s.out.buf = reinterpret_cast<char*>(s.outmem.get());
+    s.text.buf = reinterpret_cast<char*>(s.outmem.get());
+    s.recs.buf = s.text.buf + out_size;
+    s.recs.room = record_room;
     return true;
 }
 
 void manual_utc(session& s, std::int32_t n)
 {
     s.opt.manualutc = true;
-    s.state->hasutcoffset = 1;
+    s.state->hasutcoffset = true;
     s.state->utcoffset = -static_cast<double>(n);
 }
 
-void convert_source(session& s, const source& in)
+void convert_source(session& s, const source& in, bool threads)
 {
+    char* records = s.text.buf + out_size;
+    formatter f(s.text, records);
+    if (threads && f.start(s.recs))
+        s.thread = &f;
     pump(in, s.ring, framesink{take_frame, &s});
-    flush(s.out);
+    if (s.thread) {
+        s.sentences -= s.thread->finish(s.recs);
+        s.thread = nullptr;
+        s.recs.buf = records;
+    } else {
+        pass_on(s);
+        flush(s.text);
+    }
 }
 
 void convert_to_file(session& s, const source& in, std::FILE* out, bool threads)
 {
-    // With the thread, the output buffer holds records and the thread
-    // formats them into the text buffer; without it, the text goes there
-    // at once.
-    char* text = reinterpret_cast<char*>(s.outmem.get());
-    s.out.file = out;
-    formatter f(out, text, text + out_size);
-    bool threaded = threads && f.start(s.out);
-    convert_source(s, in);
-    if (threaded) {
-        s.sentences -= f.finish(s.out);
-        s.out.buf = text;
-        s.out.block = out_block;
-    }
+    s.text.to = file_sink(out);
+    convert_source(s, in, threads);
 }
 
 bool convert_file(session& s, std::FILE* in, std::FILE* out, bool threads)

@@ -4,12 +4,12 @@
 #include "ecef.h"
 #include "gpstime.h"
 #include "leaps.h"
-#include "../sentences/outbuf.h"
 #include "../sentences/writer.h"
 #include "../state.h"
 #include "whole.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 
@@ -254,7 +254,7 @@ void sky_cycle(const std::uint8_t* ts, const nmeastate& s, skycycle& c, bool alo
 
 // Writes the cycle's groups in talker order (GPS and SBAS together under
 // GP); answers the sentences written.
-std::int32_t put_cycle(const skycycle& c, outbuf& out)
+std::int32_t put_cycle(const skycycle& c, recbuf& out)
 {
     satinfo gp[group_max];
     std::int32_t n = 0;
@@ -521,7 +521,7 @@ template <class F> bool use(std::uint8_t* slot, F take)
 
 } // namespace
 
-std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& opt)
+std::int32_t convert(logstore& store, nmeastate& s, recbuf& out, const nmeaopt& opt)
 {
     std::uint8_t *bestpos = slot(store, log_bestpos), *bestvel = slot(store, log_bestvel),
                  *satvis = slot(store, log_satvis), *trackstat = slot(store, log_trackstat),

@@ -6,7 +6,7 @@
 
 struct logstore;
 struct nmeastate;
-struct outbuf;
+struct recbuf;
 
 // The switches of a run, with their defaults: which sentences to write,
 // and /all, which reads the logs of today's receivers too, each epoch giving
@@ -26,5 +26,6 @@ struct nmeaopt : switches {
     bool autoutc = false;
 };
 
-// Answers the number of sentences written for this call.
-std::int32_t convert(logstore& store, nmeastate& state, outbuf& out, const nmeaopt& opt);
+// Takes the fresh logs of the store into the state and keeps the sentences
+// they complete as records in out; answers how many.
+std::int32_t convert(logstore& store, nmeastate& state, recbuf& out, const nmeaopt& opt);

@@ -31,8 +31,7 @@ std::size_t strip_blanks(char* p, std::size_t n)
 // Ends the line whose text (n characters, whose exclusive OR is x) stands
 // at the end of the output buffer: removes blanks when there may be any,
 // appends the checksum of all but the first and last characters and CR LF,
-// and keeps it. Answers the cleaned length plus 3, or -1 once the output
-// has failed a write. Inline: it ends every sentence.
+// and keeps it; answers 1. Inline: it ends every sentence.
 inline int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
 {
     char* p = out.buf + out.len;
@@ -49,7 +48,7 @@ inline int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
     p[n + 2] = '\r';
     p[n + 3] = '\n';
     out.len += n + 4;
-    return out.failed ? -1 : static_cast<int>(n + 3);
+    return 1;
 }
 
 // A sentence printed at the end of the output buffer, held to the bound of
@@ -79,12 +78,10 @@ constexpr literal gga_head = lit("$GPGGA,"), rmc_head = lit("$GPRMC,"), zda_head
 // Every sentence is one definition: a record of exactly the values it
 // prints, made by its constructor from the conversion state (and a default
 // constructor, to copy it out of a buffer), and a print of the record over
-// the field engine, under the print's bound, that answers what put_sentence
-// answers, or 0 when it refuses the sentence. The same print writes the
-// sentence at once, or later from the record kept in a deferred output
-// buffer (see `put` and `format_records`). A new sentence is its record, its
-// print, its entry in `records` below and the function of writer.h that
-// puts it.
+// the field engine, under the print's bound, that answers 1, or 0 when it
+// refuses the sentence. `put` keeps the record in a record buffer and
+// `format_records` prints it. A new sentence is its record, its print, its
+// entry in `records` below and the function of writer.h that puts it.
 
 // "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,,*",
 // the HDOP field ("%.1lf") empty while no HDOP is known.
@@ -318,23 +315,18 @@ PRINT_FLAT int print(const hdtrec& r, outbuf& out)
     return emit(f, out);
 }
 
-// Every kind of record a deferred output buffer holds, after the free text:
-// a record's kind is its place in this list.
+// Every kind of record a record buffer holds: a record's kind is its place
+// in this list, from 1.
 template <class... R> struct recordlist {
 };
 using records = recordlist<ggarec, rmcrec, gsvrec, zdarec, gsarec, gstrec, vtgrec, hdtrec>;
 
-// Records in a deferred output buffer: a head of eight bytes (the kind, and
-// the length of a text), then the record, or the text, in a multiple of
-// eight bytes; so each one is built in place, aligned, where it lies in the
-// buffer (records never leave the process).
-constexpr std::uint8_t rec_text = 0;
-
+// Records in a record buffer: a head of eight bytes (the kind), then the
+// record in a multiple of eight bytes; so each one is built in place,
+// aligned, where it lies in the buffer (records never leave the process).
 struct rechead {
     std::uint8_t kind;
-    std::uint8_t unused;
-    std::uint16_t len; // of a text
-    std::uint32_t unused2;
+    std::uint8_t unused[7];
 };
 
 constexpr std::size_t round8(std::size_t n)
@@ -343,8 +335,6 @@ constexpr std::size_t round8(std::size_t n)
 }
 
 static_assert(sizeof(rechead) == 8 && line_room % 8 == 0, "records stay aligned");
-static_assert(sizeof(rechead) + round8(sentence_room - 1) <= line_room,
-              "a text fits the room of a line");
 
 // What every record kind must be, checked as the program is built.
 template <class R> struct record_rules {
@@ -369,39 +359,20 @@ template <class R, class... L> constexpr std::uint8_t kind_in(recordlist<L...>)
 }
 template <class R> constexpr std::uint8_t kind_of = kind_in<R>(records{});
 
-// Room for a record of `size` bytes at the end of the buffer, with its head
-// written; answers where the record goes.
-char* keep(outbuf& out, std::uint8_t kind, std::size_t size, std::uint16_t len = 0)
-{
-    char* p = line_at(out);
-    new (p) rechead{kind, 0, len, 0};
-    out.len += sizeof(rechead) + round8(size);
-    return p + sizeof(rechead);
-}
-
-// A sentence written at once: the record made and printed in one function
-// per record kind, compiled whole where the compiler allows (GCC and Clang),
-// so that the record's values go from the state to the print in registers
-// rather than through memory; format_records calls the print itself.
-#if defined(__GNUC__)
-#define PRINT_WHOLE __attribute__((flatten, noinline))
-#else
-#define PRINT_WHOLE
-#endif
-template <class R, class... A> PRINT_WHOLE int print_now(outbuf& out, const A&... from)
-{
-    return print(R(from...), out);
-}
-
-// The sentence of a record R made from `from`: written at once, or kept as
-// the record, built in place, in a deferred output buffer (answering 1:
-// whether it fits is found when the record is formatted).
-template <class R, class... A> int put(outbuf& out, const A&... from)
+// Keeps the sentence of a record R made from `from`, built in place at the
+// end of the buffer with its head; answers 1, or 0 when there is no room.
+template <class R, class... A> int put(recbuf& out, const A&... from)
 {
     static_assert(kind_of<R> != 0, "every record is listed in records");
-    if (!out.deferred)
-        return print_now<R>(out, from...);
-    new (keep(out, kind_of<R>, sizeof(R))) R(from...);
+    constexpr std::size_t size = sizeof(rechead) + round8(sizeof(R));
+    if (out.room - out.len < size) {
+        out.full = true;
+        return 0;
+    }
+    char* p = out.buf + out.len;
+    new (p) rechead{kind_of<R>, {}};
+    new (p + sizeof(rechead)) R(from...);
+    out.len += size;
     return 1;
 }
 
@@ -437,69 +408,42 @@ std::int32_t nmea_prn(std::int32_t prn)
     return prn;
 }
 
-std::string replace_all(const std::string& text, const std::string& from, const std::string& to)
-{
-    std::string r = text;
-    std::string::size_type at = 0;
-    while ((at = r.find(from, at)) != std::string::npos) {
-        r.replace(at, from.size(), to);
-        at += to.size();
-    }
-    return r;
-}
-
-int put_sentence(char* text, outbuf& out)
-{
-    std::size_t n = std::strlen(text);
-    if (std::memchr(text, ' ', n)) {
-        std::string clean = replace_all(text, " ", "");
-        std::memcpy(text, clean.c_str(), clean.size() + 1);
-        n = clean.size();
-    }
-    if (out.deferred) {
-        std::memcpy(keep(out, rec_text, n, static_cast<std::uint16_t>(n)), text, n);
-        return 1;
-    }
-    std::memcpy(line_at(out), text, n);
-    return end_line(out, false, n, digits::xor_of(text, n));
-}
-
-int put_gga(const nmeastate& s, outbuf& out)
+int put_gga(const nmeastate& s, recbuf& out)
 {
     return put<ggarec>(out, s);
 }
 
-int put_rmc(const nmeastate& s, outbuf& out)
+int put_rmc(const nmeastate& s, recbuf& out)
 {
     return put<rmcrec>(out, s);
 }
 
-int put_zda(const nmeastate& s, outbuf& out)
+int put_zda(const nmeastate& s, recbuf& out)
 {
     return put<zdarec>(out, s);
 }
 
-int put_gsa(const nmeastate& s, outbuf& out)
+int put_gsa(const nmeastate& s, recbuf& out)
 {
     return put<gsarec>(out, s);
 }
 
-int put_gst(const nmeastate& s, outbuf& out)
+int put_gst(const nmeastate& s, recbuf& out)
 {
     return put<gstrec>(out, s);
 }
 
-int put_vtg(const nmeastate& s, outbuf& out)
+int put_vtg(const nmeastate& s, recbuf& out)
 {
     return put<vtgrec>(out, s);
 }
 
-int put_hdt(double heading, outbuf& out)
+int put_hdt(double heading, recbuf& out)
 {
     return put<hdtrec>(out, heading);
 }
 
-int put_gsv_group(const char* talker, const satinfo* sats, std::int32_t nsats, outbuf& out)
+int put_gsv_group(const char* talker, const satinfo* sats, std::int32_t nsats, recbuf& out)
 {
     if (nsats > 36)
         nsats = 36;
@@ -511,7 +455,7 @@ int put_gsv_group(const char* talker, const satinfo* sats, std::int32_t nsats, o
     return written;
 }
 
-int put_gsv(nmeastate& s, outbuf& out)
+int put_gsv(nmeastate& s, recbuf& out)
 {
     if (s.nsats > 36)
         s.nsats = 36;
@@ -529,17 +473,8 @@ std::int64_t format_records(const char* rec, std::size_t n, outbuf& out)
     const char* end = rec + n;
     while (rec < end) {
         auto head = fields_of<rechead>(rec);
-        const char* p = rec + sizeof(rechead);
-        if (head.kind == rec_text) {
-            char text[sentence_room];
-            std::memcpy(text, p, head.len);
-            text[head.len] = '\0';
-            put_sentence(text, out);
-            rec = p + round8(head.len);
-            continue;
-        }
         int wrote = 1;
-        rec = replay(head.kind, p, out, wrote, records{});
+        rec = replay(head.kind, rec + sizeof(rechead), out, wrote, records{});
         if (wrote == 0)
             ++refused;
         if (!rec)
