@@ -9,6 +9,7 @@
 #   make check-windows, make package-windows
 #                 cross-build for Windows: the tests under Wine, the .zip
 #   make fuzz     runs each fuzz target for FUZZ_SECONDS (60) seconds
+#   make format-check  lists the source files clang-format would lay out otherwise
 # Each first has tools/deps install the Debian packages it needs (as root) or
 # print the apt-get line that would.
 BUILD := build
@@ -21,12 +22,12 @@ DEPS := bash tools/deps
 
 # Top-level steps one after another; each build runs its own jobs in parallel.
 .NOTPARALLEL:
-.PHONY: all program build demo check test test-sanitize test-tsan bench install package clean \
-	fuzz deps-demo deps-build deps-check deps-tsan deps-package deps-fuzz deps-windows
+.PHONY: all program build demo check test test-sanitize test-tsan bench install package clean format-check \
+	fuzz deps-demo deps-build deps-check deps-tsan deps-package deps-fuzz deps-windows deps-format
 
 all: build
 
-deps-demo deps-build deps-check deps-tsan deps-package deps-fuzz deps-windows:
+deps-demo deps-build deps-check deps-tsan deps-package deps-fuzz deps-windows deps-format:
 	@$(DEPS) $(@:deps-%=%)
 
 # The converter alone: no test, no GoogleTest. A build folder already set up
@@ -69,6 +70,15 @@ check: test test-sanitize
 ifneq ($(shell command -v clang++ 2>/dev/null),)
 check: test-tsan
 endif
+
+# Every source file as the tree's .clang-format lays it out; lists those that
+# are not and fails (clang-format -i FILE mends one).
+FORMATTED := $(shell git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' \
+	'fuzz/*.cpp' 'tools/*.cpp' 'tools/*.h' 2>/dev/null)
+format-check: deps-format
+	@bad=0; for f in $(FORMATTED); do \
+	  clang-format --dry-run -Werror "$$f" >/dev/null 2>&1 || { echo "not formatted: $$f"; bad=1; }; \
+	done; exit $$bad
 
 bench: build
 	$(BUILD)/bench/pellucid_bench

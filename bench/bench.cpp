@@ -5,8 +5,8 @@
 #include "frames.h"
 #include "input/crc.h"
 #include "input/frame.h"
-#include "nmea/state.h"
 #include "nmea/sentences/writer.h"
+#include "nmea/state.h"
 #include "sample.h"
 #include "survey.h"
 

@@ -217,12 +217,12 @@ std::string todays_log()
 }
 
 std::string table_of_all(int inspva, int inspvas, int inspvax, int bestxyz, int psrdop2,
-                         int satvis2, int heading, int heading2)
+                         int satvis2, int heading, int heading2, int ascii = 0)
 {
     auto n = [](int v) { return std::to_string(v) + "\n"; };
     return "INSPVAB:    " + n(inspva) + "INSPVASB:   " + n(inspvas) + "INSPVAXB:   " + n(inspvax) +
            "BESTXYZB:   " + n(bestxyz) + "PSRDOP2B:   " + n(psrdop2) + "SATVIS2B:   " + n(satvis2) +
-           "HEADINGB:   " + n(heading) + "HEADING2B:  " + n(heading2);
+           "HEADINGB:   " + n(heading) + "HEADING2B:  " + n(heading2) + "ASCII logs: " + n(ascii);
 }
 
 TEST(cli, all_reads_every_log_of_todays_receivers_and_dates_by_the_table)

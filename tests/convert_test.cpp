@@ -2,8 +2,8 @@
 #include "frames.h"
 #include "input/store.h"
 #include "nmea/convert/convert.h"
-#include "nmea/state.h"
 #include "nmea/sentences/writer.h"
+#include "nmea/state.h"
 #include "output.h"
 #include "support.h"
 
@@ -644,7 +644,9 @@ TEST_F(converting, logs_too_short_for_their_fields_are_used_up_and_ignored)
     EXPECT_EQ(lines().size(), before);
     EXPECT_EQ(s.speed, 1.5);
     EXPECT_EQ(s.hdop, 0.9f);
-    EXPECT_EQ(slot(*store, log_bestpos)[0] | slot(*store, log_bestvel)[0] | slot(*store, log_psrdop)[0] | slot(*store, log_time)[0], 0);
+    EXPECT_EQ(slot(*store, log_bestpos)[0] | slot(*store, log_bestvel)[0] |
+                  slot(*store, log_psrdop)[0] | slot(*store, log_time)[0],
+              0);
     EXPECT_EQ(store->count[log_bestpos], 3); // counted like any other frame
 
     // Longer than usual is fine: the fields are all there.
@@ -726,7 +728,6 @@ TEST_F(converting, not_a_number_and_infinities_print_as_the_c_print_without_blan
             std::string want = as_line(printed_gga(s)) + "\r\n" + as_line(printed_rmc(s)) + "\r\n";
             EXPECT_EQ(out.text(), want) << field << " " << v;
             EXPECT_EQ(want.find("nan") != std::string::npos, std::isnan(v)) << want;
-
         }
     }
 }

@@ -1,8 +1,8 @@
 // The frame parser's answers, byte by byte.
 #include "frames.h"
-#include "parser.h"
 #include "input/crc.h"
 #include "input/frame.h"
+#include "parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The input pump over whole byte streams: blocks, rescans, damage.
 #include "frames.h"
-#include "parser.h"
 #include "input/crc.h"
 #include "input/frame.h"
+#include "parser.h"
 #include "pumping.h"
 
 #include <gtest/gtest.h>

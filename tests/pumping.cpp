@@ -1,9 +1,9 @@
 #include "pumping.h"
 
-#include "output.h"
-#include "parser.h"
 #include "input/crc.h"
 #include "input/frame.h"
+#include "output.h"
+#include "parser.h"
 
 #include <ostream>
 #include <tuple>
@@ -32,7 +32,7 @@ struct memsource {
     }
 };
 
-void collect(void* ctx, const std::uint8_t* frame, int len)
+void collect(void* ctx, const std::uint8_t* frame, int len, bool)
 {
     static_cast<std::vector<std::string>*>(ctx)->emplace_back(reinterpret_cast<const char*>(frame),
                                                               static_cast<std::size_t>(len));
@@ -77,7 +77,7 @@ std::vector<std::string> frames_fed(const std::string& bytes)
             if (r < 0)
                 i -= static_cast<std::size_t>(-r);
             else if (r == 1)
-                collect(&found, parser.fbuf, parser.framelen);
+                collect(&found, parser.fbuf, parser.framelen, false);
         }
         int r = parser.finish();
         if (r == 0)

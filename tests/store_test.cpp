@@ -30,10 +30,13 @@ TEST(store, each_log_goes_to_its_slot_marked_fresh_and_counted)
     store(*s, frames::make_psrdop(0.9f));
     store(*s, frames::make(frames::bestpos{}));
     for (const std::uint8_t* slot :
-         {slot(*s, log_bestpos), slot(*s, log_bestvel), slot(*s, log_satvis), slot(*s, log_trackstat), slot(*s, log_time), slot(*s, log_psrdop)})
+         {slot(*s, log_bestpos), slot(*s, log_bestvel), slot(*s, log_satvis),
+          slot(*s, log_trackstat), slot(*s, log_time), slot(*s, log_psrdop)})
         EXPECT_EQ(slot[0], fresh);
     EXPECT_EQ(s->count[log_bestpos], 2);
-    EXPECT_EQ(s->count[log_bestvel] + s->count[log_satvis] + s->count[log_trackstat] + s->count[log_time] + s->count[log_psrdop], 5);
+    EXPECT_EQ(s->count[log_bestvel] + s->count[log_satvis] + s->count[log_trackstat] +
+                  s->count[log_time] + s->count[log_psrdop],
+              5);
 }
 
 TEST(store, other_message_ids_change_nothing)
@@ -90,7 +93,9 @@ TEST(store, over_long_frames_are_cut_to_their_slot_and_counted)
     store(*s, frames::frame(99, body));
     store(*s, frames::frame(101, body));
     store(*s, frames::frame(174, body));
-    EXPECT_EQ(s->count[log_bestpos] + s->count[log_bestvel] + s->count[log_time] + s->count[log_psrdop], 4);
+    EXPECT_EQ(s->count[log_bestpos] + s->count[log_bestvel] + s->count[log_time] +
+                  s->count[log_psrdop],
+              4);
     // Nothing past a slot: the slot after each holds what it held (zero or
     // its own frame), and the counters after the last slot are intact.
     EXPECT_EQ(slot(*s, log_bestpos)[99], 0x33);

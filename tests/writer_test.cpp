@@ -1,6 +1,6 @@
 // Sentences byte for byte, with their checksums and line ends.
-#include "nmea/state.h"
 #include "nmea/sentences/writer.h"
+#include "nmea/state.h"
 #include "output.h"
 #include "support.h"
 

@@ -54,7 +54,7 @@ const optrow rows[] = {
     {L"/ext", nullptr, false, nullptr, 0, shown::always, false,
      L"/ext [x]   Set extension for output file"},
     {L"/all", &switches::all, true, nullptr, 0, shown::always, true,
-     L"/all       Also read INSPVA(S/X), BESTXYZ, PSRDOP2, SATVIS2, HEADING(2)\n"
+     L"/all       Also read INSPVA(S/X), BESTXYZ, PSRDOP2, SATVIS2, HEADING(2), ASCII logs\n"
      L"                    and write $GPGSA, $GPGST, $GPVTG, $GPHDT"},
     {L"/utc", nullptr, false, nullptr, 0, shown::always, true,
      L"/utc auto  UTC offset from the leap-second table until TIMEB gives it"},

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 struct convopt : switches {
-    std::int32_t utcsec = 0;       // manual offset n > 0 (UTC = GPS - n), 0 = take it from TIME
+    std::int32_t utcsec = 0;        // manual offset n > 0 (UTC = GPS - n), 0 = take it from TIME
     const wchar_t* outext = L"nme"; // output extension without the dot; "nme" or an argument
     bool utcauto = false;           // /utc auto was the last /utc given
 };

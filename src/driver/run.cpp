@@ -37,6 +37,8 @@ void summary(const convopt& opt, const session& job)
         line.resize(12, L' ');
         say((line + L"%d\n").c_str(), st.count[k]);
     }
+    if (opt.all)
+        say(L"ASCII logs: %d\n", st.nascii);
     // What a user without the new options may be missing.
     if (!opt.all && !opt.utcauto && (opt.gga || opt.rmc) && s.undated > 0)
         say(L"Fixes not written for want of a UTC offset (no TIMEB): %d. Use /utc auto or /utc "
@@ -46,6 +48,8 @@ void summary(const convopt& opt, const session& job)
         say(L"Frames of logs that only /all reads (INS, BESTXYZ, PSRDOP2, SATVIS2, HEADING): %d. "
             L"Use /all.\n",
             st.nallonly);
+    if (!opt.all && st.nascii > 0)
+        say(L"ASCII logs that only /all reads: %d. Use /all.\n", st.nascii);
 }
 
 struct file_closer {

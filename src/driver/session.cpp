@@ -20,10 +20,17 @@ void pass_on(session& s)
 }
 
 // Each good frame: keep it in the store, then keep the sentences it
-// completes; a full buffer of them is passed on between frames.
-void take_frame(void* ctx, const std::uint8_t* frame, int len)
+// completes; a full buffer of them is passed on between frames. An ASCII
+// log's frame is read with /all only, and counted whatever the options.
+void take_frame(void* ctx, const std::uint8_t* frame, int len, bool ascii)
 {
     session& s = *static_cast<session*>(ctx);
+    if (ascii) {
+        if (s.store->nascii < INT32_MAX)
+            ++s.store->nascii;
+        if (!s.opt.all)
+            return;
+    }
     store_frame(*s.store, frame, len, s.opt.all);
     // Short-header frames are read with /all only; without it they are
     // only counted by the store when only /all reads their log.
@@ -69,7 +76,7 @@ void convert_source(session& s, const source& in, bool threads)
     formatter f(s.text, records);
     if (threads && f.start(s.recs))
         s.thread = &f;
-    pump(in, s.ring, framesink{take_frame, &s});
+    pump(in, s.ring, framesink{take_frame, &s, s.opt.all});
     if (s.thread) {
         s.sentences -= s.thread->finish(s.recs);
         s.thread = nullptr;

@@ -25,7 +25,7 @@ struct session {
     recbuf recs;                            // the sentences kept, not yet formatted
     outbuf text;                            // their text, on its way to the sink
     nmeaopt opt;
-    std::int64_t sentences = 0; // sentences kept, less those refused when formatted
+    std::int64_t sentences = 0;  // sentences kept, less those refused when formatted
     formatter* thread = nullptr; // formats the records while the conversion goes on
 };
 

@@ -1,4 +1,4 @@
-// Little-endian loads from byte buffers, independent of the host's byte
+// Little-endian loads and stores of byte buffers, independent of the host's byte
 // order and alignment.
 #pragma once
 
@@ -45,4 +45,17 @@ inline double ld_f64(const std::uint8_t* p)
     double d;
     std::memcpy(&d, &u, sizeof d);
     return d;
+}
+
+// Little-endian stores, the counterparts of the loads.
+inline void st_u16(std::uint8_t* p, std::uint16_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+inline void st_u32(std::uint8_t* p, std::uint32_t v)
+{
+    st_u16(p, static_cast<std::uint16_t>(v));
+    st_u16(p + 2, static_cast<std::uint16_t>(v >> 16));
 }

@@ -34,6 +34,9 @@ struct logstore {
     // Good frames of the logs only /all reads, whatever the options and the
     // header: read or not, they are counted here.
     std::int32_t nallonly;
+    // Good ASCII logs, whatever the options: with /all read and counted
+    // above too, without it only counted here.
+    std::int32_t nascii;
 };
 
 constexpr std::uint8_t fresh = 0xAA;

@@ -1,11 +1,11 @@
 #include "convert.h"
 
 #include "../../input/store.h"
+#include "../sentences/writer.h"
+#include "../state.h"
 #include "ecef.h"
 #include "gpstime.h"
 #include "leaps.h"
-#include "../sentences/writer.h"
-#include "../state.h"
 #include "whole.h"
 
 #include <cmath>
@@ -590,10 +590,12 @@ std::int32_t convert(logstore& store, nmeastate& s, recbuf& out, const nmeaopt& 
                 [&](const std::uint8_t* f) { return take_inspvax(f, s, opt); }));
         fix(use(slot(store, log_inspva), ins));
         fix(use(slot(store, log_inspvas), ins));
-        fix(use(slot(store, log_bestxyz), [&](const std::uint8_t* f) { return take_xyz(f, s, opt); }));
+        fix(use(slot(store, log_bestxyz),
+                [&](const std::uint8_t* f) { return take_xyz(f, s, opt); }));
         for (logname k : {log_heading, log_heading2})
-            heading = use(slot(store, k), [&](const std::uint8_t* f) { return take_heading(f, s); }) ||
-                      heading;
+            heading =
+                use(slot(store, k), [&](const std::uint8_t* f) { return take_heading(f, s); }) ||
+                heading;
     }
     if (bestvel[0] == fresh) {
         take_velocity(bestvel, s);

@@ -1,7 +1,7 @@
 #include "writer.h"
 
-#include "fields.h"
 #include "../state.h"
+#include "fields.h"
 #include "outbuf.h"
 
 #include <cstring>

@@ -16,8 +16,8 @@ constexpr int sentence_room = 256; // the longest print bound, its NUL included
 
 // Records of sentences, 8-byte aligned, each at most line_room bytes.
 struct recbuf {
-    char* buf = nullptr; // 8-byte aligned
-    std::size_t len = 0; // bytes of records kept
+    char* buf = nullptr;  // 8-byte aligned
+    std::size_t len = 0;  // bytes of records kept
     std::size_t room = 0; // bytes the buffer holds
     bool full = false;    // a record found no room and was not kept
 };
