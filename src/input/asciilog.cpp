@@ -339,7 +339,7 @@ static_assert(counts_last(), "an array's count ends its fixed fields");
 // ---------------------------------------------------------------------------
 // Characters.
 
-enum : std::uint8_t { c_digit = 1, c_name = 2, c_hex = 4 };
+enum : std::uint8_t { c_digit = 1, c_name = 2, c_hex = 4, c_sep = 8 }; // c_sep: " \r\n"
 
 struct chartable {
     std::uint8_t cls[256];
@@ -360,6 +360,7 @@ constexpr chartable make_chars()
         t.cls['a' + c] |= c_hex, t.val['a' + c] = std::uint8_t(10 + c);
     }
     t.cls['_'] = c_name;
+    t.cls[' '] = t.cls['\r'] = t.cls['\n'] = c_sep;
     return t;
 }
 constexpr chartable chars = make_chars();
@@ -569,10 +570,29 @@ template <> struct real_traits<float> {
     static float pow(int i) { return p10f[i]; }
 };
 
+inline unsigned digit(char c)
+{
+    return static_cast<unsigned>(static_cast<unsigned char>(c) - '0'); // above 9: none
+}
+
+// Whether a decimal [digits][.digits] times 10^exp is 1 or more (when it is
+// not zero): the power of ten of its first nonzero digit is 0 or more.
+bool one_or_more(const char* p, const char* e, long long exp)
+{
+    long long lead = -1;
+    for (; p < e && digit(*p) <= 9; ++p)
+        if (lead >= 0 || *p != '0')
+            ++lead;
+    if (lead < 0 && p < e && *p == '.')
+        for (++p; p < e && *p == '0'; ++p)
+            --lead;
+    return lead + exp >= 0;
+}
+
 // [+-]? (digits [. digits*] | . digits) ([eE] [+-]? digits)?, to the nearest
 // value of T (half to even). Overflow fails; underflow gives 0 or a
-// subnormal. Most receiver numbers have at most 19 significant digits and a
-// small power of ten: when both the digits and the power are exact in T one
+// subnormal. Most receiver numbers have at most 19 digits and a small power
+// of ten: when both the digits and the power are exact in T one
 // multiplication or division rounds correctly (while T's arithmetic is T's
 // own, FLT_EVAL_METHOD 0). Everything else goes to std::from_chars, which
 // rounds exactly, after the grammar above has been checked here (it would
@@ -586,39 +606,22 @@ template <class T> bool real(const char* b, const char* e, T& v)
         ++p;
     }
     const char* num = p;
-    std::uint64_t m = 0; // the first 19 significant digits
-    int sig = 0;         // digits in m
-    bool cut = false;    // digits beyond m
-    bool any = false;    // a digit of the mantissa
-    long long e10 = 0;   // the power of ten of m's last digit
-    long long lead = 0;  // the power of ten of the first nonzero digit
-    for (; p < e && (cls(*p) & c_digit); ++p, any = true) {
-        int d = *p - '0';
-        if (sig == 0 && d == 0)
-            continue;
-        if (sig < 19)
-            m = m * 10 + std::uint64_t(d), ++sig;
-        else
-            ++e10, cut = true;
-        ++lead;
-    }
-    lead -= 1; // n integer digits from the first nonzero: 10^(n-1)
+    std::uint64_t m = 0; // the digits, exact when there are 19 or fewer
+    unsigned d;
+    for (; p < e && (d = digit(*p)) <= 9; ++p)
+        m = m * 10 + d;
+    long long n = p - num, frac = 0; // digits, and those after the point
     if (p < e && *p == '.') {
-        ++p;
-        for (; p < e && (cls(*p) & c_digit); ++p, any = true) {
-            int d = *p - '0';
-            if (sig == 0 && d == 0) {
-                --e10, --lead;
-                continue;
-            }
-            if (sig < 19)
-                m = m * 10 + std::uint64_t(d), ++sig, --e10;
-            else
-                cut = true;
-        }
+        const char* f = ++p;
+        for (; p < e && (d = digit(*p)) <= 9; ++p)
+            m = m * 10 + d;
+        frac = p - f;
+        n += frac;
     }
-    if (!any)
+    if (n == 0)
         return false;
+    const char* mant_end = p;
+    long long exp = 0;
     if (p < e && (*p == 'e' || *p == 'E')) {
         ++p;
         bool eneg = false;
@@ -628,24 +631,18 @@ template <class T> bool real(const char* b, const char* e, T& v)
         }
         if (p == e)
             return false;
-        long long x = 0;
-        for (; p < e && (cls(*p) & c_digit); ++p)
-            if (x < 100000000)
-                x = x * 10 + (*p - '0');
+        for (; p < e && (d = digit(*p)) <= 9; ++p)
+            if (exp < 100000000)
+                exp = exp * 10 + d;
         if (eneg)
-            x = -x;
-        e10 += x;
-        lead += x;
+            exp = -exp;
     }
     if (p != e)
         return false;
-    if (sig == 0) {
-        v = neg ? -T(0) : T(0);
-        return true;
-    }
     using tr = real_traits<T>;
+    long long e10 = exp - frac;
 #if FLT_EVAL_METHOD == 0
-    if (!cut && m <= tr::exact && e10 >= -tr::pow_max && e10 <= tr::pow_max) {
+    if (n <= 19 && m <= tr::exact && e10 >= -tr::pow_max && e10 <= tr::pow_max) {
         T x = static_cast<T>(m);
         x = e10 < 0 ? x / tr::pow(int(-e10)) : x * tr::pow(int(e10));
         v = neg ? -x : x;
@@ -655,8 +652,8 @@ template <class T> bool real(const char* b, const char* e, T& v)
     T x{};
     std::from_chars_result r = std::from_chars(num, e, x);
     if (r.ec == std::errc::result_out_of_range) {
-        if (lead >= 0)
-            return false; // overflow: 1 or more
+        if (one_or_more(num, mant_end, exp))
+            return false; // overflow
         x = 0;            // underflow: below half the least subnormal
     } else if (r.ec != std::errc() || r.ptr != e || !(x - x == 0)) {
         return false;
@@ -750,15 +747,12 @@ struct commas {
                 return bad;
             return got;
         }
-        auto* q = static_cast<const char*>(std::memchr(p, ',', std::size_t(end - p)));
-        if (q) {
-            t = {p, q, false};
-            p = q + 1;
-        } else {
-            t = {p, end, false};
-            p = end;
-            more = false;
-        }
+        const char* q = p; // fields are short: a plain loop beats a call of memchr
+        while (q < end && *q != ',')
+            ++q;
+        t = {p, q, false};
+        more = q < end;
+        p = q + more;
         return got;
     }
 };
@@ -766,32 +760,23 @@ struct commas {
 struct lines {
     const char* p;
     const char* end;
-    bool start = true; // p begins a line
 
-    lines(const char* body, int n) : p(body), end(body + n) {}
+    // The '<' that starts the first line is no field.
+    lines(const char* body, int n) : p(body), end(body + n) { p += n > 0 && *p == '<'; }
 
-    // A line ends at LF, or CR LF.
-    bool eol(const char* q) const
-    {
-        return *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n');
-    }
-    bool sep(const char* q) const { return *q == ' ' || eol(q); }
+    bool lf_next(const char* q) const { return q + 1 < end && q[1] == '\n'; }
 
     step next(text& t)
     {
-        for (;; ++p) { // separators: spaces, line ends, the '<' that starts a line
-            if (p == end)
-                return none;
-            if (start) {
-                start = false;
-                if (*p == '<')
-                    continue;
-            }
+        // Separators: spaces, line ends (LF or CR LF) and the '<' after them.
+        for (; p < end; ++p) {
             if (*p == '\n')
-                start = true;
-            else if (*p != ' ' && !eol(p))
+                p += p + 1 < end && p[1] == '<';
+            else if (*p != ' ' && !(*p == '\r' && lf_next(p)))
                 break;
         }
+        if (p == end)
+            return none;
         if (*p == '"') {
             const char* q = p + 1;
             while (q < end && *q != '"' && *q != '\n')
@@ -800,11 +785,16 @@ struct lines {
                 return bad;
             t = {p + 1, q, true};
             p = q + 1;
-            return p == end || sep(p) ? got : bad;
+            bool ends = p == end || *p == ' ' || *p == '\n' || (*p == '\r' && lf_next(p));
+            return ends ? got : bad;
         }
         const char* b = p;
-        while (p < end && !sep(p))
-            ++p;
+        for (;; ++p) { // to a space or a line end; a CR alone is part of the field
+            while (p < end && !(cls(*p) & c_sep))
+                ++p;
+            if (p == end || *p != '\r' || lf_next(p))
+                break;
+        }
         t = {b, p, false};
         return got;
     }
