@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <sstream>
 
 namespace asciienc {
@@ -62,9 +63,13 @@ struct entry {
     std::uint32_t value;
 };
 
-std::vector<entry> entries(const std::string& table)
+const std::vector<entry>& entries(const std::string& table)
 {
-    std::vector<entry> v;
+    static std::map<std::string, std::vector<entry>> read; // each table read once
+    auto at = read.find(table);
+    if (at != read.end())
+        return at->second;
+    std::vector<entry>& v = read[table];
     for (const enumtable& t : enums)
         if (table == t.name) {
             std::istringstream in(t.names);
@@ -239,7 +244,11 @@ std::string port_name(unsigned p)
 
 layout layout_of(std::uint16_t id)
 {
-    layout l;
+    static std::map<std::uint16_t, layout> read; // each description read once
+    auto at = read.find(id);
+    if (at != read.end())
+        return at->second;
+    layout& l = read[id];
     const logdesc* d = described(id);
     if (!d)
         return l;

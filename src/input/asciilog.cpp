@@ -359,8 +359,8 @@ constexpr chartable make_chars()
         t.cls['A' + c] |= c_hex, t.val['A' + c] = std::uint8_t(10 + c);
         t.cls['a' + c] |= c_hex, t.val['a' + c] = std::uint8_t(10 + c);
     }
-    t.cls['_'] = c_name;
-    t.cls[' '] = t.cls['\r'] = t.cls['\n'] = c_sep;
+    t.cls[int('_')] = c_name;
+    t.cls[int(' ')] = t.cls[int('\r')] = t.cls[int('\n')] = c_sep;
     return t;
 }
 constexpr chartable chars = make_chars();
