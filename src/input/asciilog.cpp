@@ -146,7 +146,7 @@ struct field {
     etable table;      // of an enum field
 };
 
-// The names of the types, as the reference's Type column gives them.
+// The field types, by the names NovAtel's log tables give them.
 constexpr field en(etable t)
 {
     return {k_enum, 4, t};
@@ -310,7 +310,7 @@ constexpr bool in_log_order()
 }
 static_assert(in_log_order(), "layouts[] follows logname");
 
-// The body sizes of the reference: fixed part, then record.
+// The body sizes NovAtel documents: the fixed part, then a record.
 constexpr bool sized(logname k, int fixed, int rec)
 {
     const layout& l = layouts[k];
@@ -323,7 +323,7 @@ static_assert(sized(log_bestpos, 72, 0) && sized(log_bestvel, 44, 0) && sized(lo
                   sized(log_bestxyz, 112, 0) && sized(log_psrdop2, 20, 8) &&
                   sized(log_satvis2, 16, 40) && sized(log_heading, 44, 0) &&
                   sized(log_heading2, 48, 0),
-              "the body sizes of the reference");
+              "the documented body sizes");
 
 // An array log's count is its last fixed field, 4 bytes.
 constexpr bool counts_last()
@@ -855,7 +855,7 @@ int decode_body(logname k, const char* body, int n, bodyform f, std::uint8_t* ou
 {
     if (k < 0 || k >= nlogs || n < 0 || (n > 0 && !body))
         return -1;
-    if (room < 0)
+    if (room < 0 || !out)
         room = 0;
     const layout& l = layouts[k];
     return f == bodyform::commas ? decode(l, commas(body, n), out, room)
