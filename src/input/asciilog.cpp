@@ -356,8 +356,8 @@ constexpr chartable make_chars()
     for (int c = 'a'; c <= 'z'; ++c)
         t.cls[c] = c_name;
     for (int c = 0; c < 6; ++c) {
-        t.cls['A' + c] |= c_hex, t.val['A' + c] = std::uint8_t(10 + c);
-        t.cls['a' + c] |= c_hex, t.val['a' + c] = std::uint8_t(10 + c);
+        t.cls['A' + c] = c_name | c_hex, t.val['A' + c] = std::uint8_t(10 + c);
+        t.cls['a' + c] = c_name | c_hex, t.val['a' + c] = std::uint8_t(10 + c);
     }
     t.cls[int('_')] = c_name;
     t.cls[int(' ')] = t.cls[int('\r')] = t.cls[int('\n')] = c_sep;
@@ -510,12 +510,12 @@ bool enumerated(const char* b, const char* e, etable t, std::uint8_t* o)
     if (b == e)
         return false;
     std::uint32_t h = hash_seed(t);
-    std::uint8_t all = c_digit;
+    bool all = true; // digits
     for (const char* p = b; p < e; ++p) {
         std::uint8_t c = cls(*p);
         if (!(c & c_name))
             return false;
-        all &= c;
+        all = all && (c & c_digit);
         h = hash_step(h, *p);
     }
     std::uint32_t v = 0xFFFFFFFFu;
@@ -593,10 +593,10 @@ bool one_or_more(const char* p, const char* e, long long exp)
 // value of T (half to even). Overflow fails; underflow gives 0 or a
 // subnormal. Most receiver numbers have at most 19 digits and a small power
 // of ten: when both the digits and the power are exact in T one
-// multiplication or division rounds correctly (while T's arithmetic is T's
-// own, FLT_EVAL_METHOD 0). Everything else goes to std::from_chars, which
-// rounds exactly, after the grammar above has been checked here (it would
-// take "inf" and "nan", and not a leading '+').
+// multiplication or division rounds correctly, while T's arithmetic is T's
+// own (FLT_EVAL_METHOD 0, or MSVC's 64-bit targets). Everything else goes to
+// std::from_chars, which rounds exactly, after the grammar above has been
+// checked here (it would take "inf" and "nan", and not a leading '+').
 template <class T> bool real(const char* b, const char* e, T& v)
 {
     const char* p = b;
@@ -641,7 +641,7 @@ template <class T> bool real(const char* b, const char* e, T& v)
         return false;
     using tr = real_traits<T>;
     long long e10 = exp - frac;
-#if FLT_EVAL_METHOD == 0
+#if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0) || defined(_M_X64) || defined(_M_ARM64)
     if (n <= 19 && m <= tr::exact && e10 >= -tr::pow_max && e10 <= tr::pow_max) {
         T x = static_cast<T>(m);
         x = e10 < 0 ? x / tr::pow(int(-e10)) : x * tr::pow(int(e10));
