@@ -1,10 +1,13 @@
 // Throughput of the converter over large generated logs, and of its hot
 // stages alone. Run with: make bench
+#include "asciienc.h"
 #include "driver/formatter.h"
 #include "driver/session.h"
 #include "frames.h"
+#include "input/asciilog.h"
 #include "input/crc.h"
 #include "input/frame.h"
+#include "input/logs.h"
 #include "nmea/sentences/writer.h"
 #include "nmea/state.h"
 #include "sample.h"
@@ -12,12 +15,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -172,6 +178,79 @@ void bm_gga_rmc(benchmark::State& state)
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 2);
 }
 
+// The bodies of a minute of today's receivers' session (INS at 50 Hz and
+// the rest, as generated for mklog), printed as receivers print them, in
+// the commas of the long form or the lines of the abbreviated one.
+struct ascii_bodies {
+    std::vector<std::pair<logname, std::string>> bodies;
+    std::int64_t fields = 0, bytes = 0;
+};
+
+ascii_bodies today_bodies(bool lines)
+{
+    std::FILE* f = std::tmpfile();
+    write_today(f, 2500000);
+    std::string frames(static_cast<std::size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    frames.resize(std::fread(&frames[0], 1, frames.size(), f));
+    std::fclose(f);
+    ascii_bodies a;
+    for (std::size_t at = 0; at + 12 <= frames.size();) {
+        bool shortf = frames[at + 2] == '\x13';
+        auto* p = reinterpret_cast<const std::uint8_t*>(frames.data()) + at;
+        std::size_t len = shortf ? 16u + p[3] : 32u + ld_u16(p + 8);
+        int k = log_of(ld_u16(p + 4));
+        if (k >= 0) {
+            std::string frame = frames.substr(at, len);
+            std::string commas = asciienc::body(frame, false, asciienc::style::receiver);
+            std::string b = lines ? asciienc::body(frame, true, asciienc::style::receiver) : commas;
+            a.bodies.push_back({logname(k), b});
+            a.fields +=
+                1 + static_cast<std::int64_t>(std::count(commas.begin(), commas.end(), ','));
+            a.bytes += static_cast<std::int64_t>(b.size());
+        }
+        at += len;
+    }
+    return a;
+}
+
+void decode_bodies(benchmark::State& state, const ascii_bodies& a, bodyform form)
+{
+    std::vector<std::uint8_t> out(frame_capacity);
+    for (auto _ : state)
+        for (const auto& b : a.bodies)
+            benchmark::DoNotOptimize(decode_body(b.first, b.second.data(),
+                                                 static_cast<int>(b.second.size()), form,
+                                                 out.data(), static_cast<int>(out.size())));
+    state.SetItemsProcessed(state.iterations() * a.fields);
+    state.SetBytesProcessed(state.iterations() * a.bytes);
+}
+
+// Items are fields: the time per item is the time per field.
+void bm_ascii_bodies(benchmark::State& state)
+{
+    static const ascii_bodies a = today_bodies(false);
+    decode_bodies(state, a, bodyform::commas);
+}
+
+void bm_ascii_body_lines(benchmark::State& state)
+{
+    static const ascii_bodies a = today_bodies(true);
+    decode_bodies(state, a, bodyform::lines);
+}
+
+// One BESTPOS as a receiver prints it.
+void bm_ascii_bestpos(benchmark::State& state)
+{
+    ascii_bodies a;
+    a.bodies.push_back({log_bestpos, "SOL_COMPUTED,NARROW_INT,51.15043782363,-114.03067871718,"
+                                     "1080.3548,-17.0000,WGS84,0.0134,0.0197,0.0259,\"TSTR\",1.000,"
+                                     "0.000,24,22,22,18,00,06,7f,37"});
+    a.fields = 21;
+    a.bytes = static_cast<std::int64_t>(a.bodies[0].second.size());
+    decode_bodies(state, a, bodyform::commas);
+}
+
 } // namespace
 
 BENCHMARK(bm_sample_mix)->Unit(benchmark::kMillisecond);
@@ -181,5 +260,8 @@ BENCHMARK(bm_noise)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_crc<crc32>)->Name("bm_crc");
 BENCHMARK(bm_crc<crc32_table>)->Name("bm_crc_table");
 BENCHMARK(bm_gga_rmc);
+BENCHMARK(bm_ascii_bodies);
+BENCHMARK(bm_ascii_body_lines);
+BENCHMARK(bm_ascii_bestpos);
 
 BENCHMARK_MAIN();

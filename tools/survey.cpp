@@ -1,5 +1,6 @@
 #include "survey.h"
 
+#include "asciienc.h"
 #include "frames.h"
 
 #include <cmath>
@@ -51,12 +52,16 @@ struct session_clock {
     std::uint32_t ms = 131700000; // 2026-12-07 12:34:42 UTC
     std::uint16_t seq = 0;
     std::size_t written = 0;
+    bool ascii = false; // the logs written in the long ASCII form, as a receiver prints them
 
     frames::header next_at(std::uint32_t at_ms) { return at(week, at_ms, seq++); }
     frames::header next() { return next_at(ms); }
     // Writes a second's frames and goes on to the next second.
-    bool second_done(std::FILE* out, const std::string& s)
+    bool second_done(std::FILE* out, const std::string& frames)
     {
+        std::string s = ascii ? asciienc::render_all(frames, asciienc::form::long_ascii,
+                                                     asciienc::style::receiver)
+                              : frames;
         if (std::fwrite(s.data(), 1, s.size(), out) != s.size())
             return false;
         written += s.size();
@@ -133,10 +138,13 @@ bool write_survey(std::FILE* out, std::size_t bytes)
     return true;
 }
 
-bool write_today(std::FILE* out, std::size_t bytes)
+namespace {
+
+bool write_today_as(std::FILE* out, std::size_t bytes, bool ascii)
 {
     draws d;
     session_clock c;
+    c.ascii = ascii;
     double lat = 51.0447, lon = -114.0719, heading = 72.5;
     // Satellites in view of each system, by the numbers SATVIS2 gives them,
     // and the receiver's own numbers in TRACKSTAT (GLONASS slot + 37).
@@ -215,6 +223,18 @@ bool write_today(std::FILE* out, std::size_t bytes)
             return false;
     }
     return true;
+}
+
+} // namespace
+
+bool write_today(std::FILE* out, std::size_t bytes)
+{
+    return write_today_as(out, bytes, false);
+}
+
+bool write_today_ascii(std::FILE* out, std::size_t bytes)
+{
+    return write_today_as(out, bytes, true);
 }
 
 void fill_noise(std::mt19937& rng, char* p, std::size_t n)

@@ -19,6 +19,10 @@ bool write_survey(std::FILE* out, std::size_t bytes);
 // Answers false when a write failed.
 bool write_today(std::FILE* out, std::size_t bytes);
 
+// The same session in the long ASCII form (#NAMEA,...;...*crc), numbers
+// printed as receivers print them; the unrelated logs are left out.
+bool write_today_ascii(std::FILE* out, std::size_t bytes);
+
 // Fills p[0..n) with line noise full of false frame starts: a tenth of the
 // bytes are 0xAA, and the other sync bytes are common too.
 void fill_noise(std::mt19937& rng, char* p, std::size_t n);
