@@ -1,4 +1,6 @@
 // The bundled sample log end to end, against reviewed expected outputs.
+#include "asciienc.h"
+#include "pumping.h"
 #include "sample.h"
 #include "support.h"
 
@@ -61,6 +63,63 @@ TEST(sample, converts_to_the_expected_output)
                          "auto or /utc n.\n");
     EXPECT_TRUE(read_file(d.file("sample.nme")) == want);
     EXPECT_EQ(count_lines(want), 2112);
+}
+
+// The sample's logs as ASCII text, in each form and mixed with the binary
+// frames (every third log binary, the others in turn in the three forms):
+// with /all exactly the output of the binary log with /all, and the same
+// summary but for the count of ASCII logs; without it, no sentence and a
+// hint.
+TEST(sample, its_ascii_forms_convert_as_it_does)
+{
+    using asciienc::form;
+    const std::string log = read_file(examples + "/sample.log");
+    scratch d;
+    write_file(d.file("bin.log"), log);
+    ran bin = run_pellucid(d.path(), {"bin.log", "/all"});
+    ASSERT_EQ(bin.code, 0);
+    const std::string want = read_file(d.file("bin.nme"));
+    // Each form alone, then the mix. A short header holds at most 255 body
+    // bytes: longer logs are given in the long form there.
+    auto as = [](const std::string& f, int g) {
+        if (g == 1 && f.size() - 32 > 255)
+            g = 0;
+        return asciienc::render(f, static_cast<form>(g), asciienc::style::exact);
+    };
+    std::string text[4];
+    int logs[4] = {};
+    int k = 0;
+    for (const std::string& f : scan_frames(log)) {
+        for (int g = 0; g < 3; ++g) {
+            std::string a = as(f, g);
+            text[g] += a;
+            logs[g] += a.empty() ? 0 : 1;
+        }
+        std::string a = as(f, k % 3);
+        bool ascii = k++ % 4 != 3 && !a.empty();
+        text[3] += ascii ? a : f;
+        logs[3] += ascii ? 1 : 0;
+    }
+    const std::string line = "HEADING2B:  0\n";
+    for (int f = 0; f <= 3; ++f) {
+        SCOPED_TRACE(f);
+        int n = logs[f];
+        write_file(d.file("text.log"), text[f]);
+        ran r = run_pellucid(d.path(), {"text.log", "/all"});
+        EXPECT_EQ(r.code, 0);
+        EXPECT_TRUE(read_file(d.file("text.nme")) == want);
+        std::string sum = bin.err;
+        sum.insert(sum.find(line) + line.size(), "ASCII logs: " + std::to_string(n) + "\n");
+        EXPECT_EQ(r.err, sum.replace(sum.find("ASCII logs: 0\n"), 14, ""));
+        if (f < 3) {
+            ran plain = run_pellucid(d.path(), {"text.log"});
+            EXPECT_EQ(plain.code, 1);
+            EXPECT_EQ(read_file(d.file("text.nme")), "");
+            EXPECT_EQ(plain.err, banner + echo() + summary(0) +
+                                     "ASCII logs that only /all reads: " + std::to_string(n) +
+                                     ". Use /all.\n");
+        }
+    }
 }
 
 TEST(sample, options_drop_exactly_their_sentences)
