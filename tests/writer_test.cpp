@@ -55,6 +55,25 @@ TEST(writer, gga_with_and_without_hdop)
               "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,,45.68,M,36.70,M,,*7D\r\n");
 }
 
+TEST(writer, gga_with_the_corrections_of_its_fix)
+{
+    nmeastate s = fix();
+    s.quality = 4, s.hasage = 1, s.age = 3;
+    std::memcpy(s.station, "129", 4);
+    outfile o;
+    put_gga(s, o.out);
+    s.hasage = 0;
+    std::memcpy(s.station, "TSTR", 4);
+    put_gga(s, o.out);
+    s.hasage = 1, s.age = 0;
+    std::memset(s.station, 0, 4);
+    put_gga(s, o.out);
+    EXPECT_EQ(o.text(),
+              "$GPGGA,123456.70,3507.4074,N,13939.2593,E,4,08,0.9,45.68,M,36.70,M,03,129*66\r\n"
+              "$GPGGA,123456.70,3507.4074,N,13939.2593,E,4,08,0.9,45.68,M,36.70,M,,TSTR*5E\r\n"
+              "$GPGGA,123456.70,3507.4074,N,13939.2593,E,4,08,0.9,45.68,M,36.70,M,00,*5F\r\n");
+}
+
 TEST(writer, rmc_with_and_without_velocity)
 {
     nmeastate s = fix();
@@ -246,6 +265,11 @@ struct hostile {
         s.latns = rng() % 2 ? 'N' : 'S', s.lonew = rng() % 2 ? 'E' : 'W';
         s.hashdop = static_cast<std::int32_t>(rng() % 2);
         s.hasvel = static_cast<std::int32_t>(rng() % 2);
+        // The corrections of a fix: a station of letters, digits and NULs
+        // anywhere.
+        s.age = any_int(), s.hasage = rng() % 2;
+        for (char& c : s.station)
+            c = "\0\0TSTR0129az"[rng() % 12];
         s.nsats = static_cast<std::int32_t>(rng() % 45) - 2;
         for (int i = 0; i < s.nsats; ++i) {
             // SNR 0 or below: an empty field.
@@ -359,7 +383,8 @@ std::string c_gga(const nmeastate& s)
         c_fixed(s.latmin, 4, 7) + c_print(",%c,%03d", s.latns, s.londeg) + c_fixed(s.lonmin, 4, 7) +
         c_print(",%c,%d,%02d,", s.lonew, s.quality, s.svused) +
         (s.hashdop ? c_fixed(s.hdop, 1) : "") + "," + c_fixed(s.height, 2) + ",M," +
-        c_fixed(s.undulation, 2) + ",M,,*";
+        c_fixed(s.undulation, 2) + ",M," + (s.hasage ? c_print("%02d", s.age) : "") +
+        c_print(",%.4s*", s.station);
     return c_line(t, 255);
 }
 
