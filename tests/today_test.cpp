@@ -340,7 +340,7 @@ TEST_F(today, differential_and_rtk_fixes_give_gga_their_corrections)
             EXPECT_EQ(g[14], r.station_field) << r.postype << " " << r.station << " " << xyz;
         }
     // They belong to the fix: an INS fix after it leaves them empty, and so
-    // does a run without /all.
+    // does a run without /all, which /ggartk prints with RTK precision.
     frames::bestpos p;
     p.postype = 50;
     auto tail = [&](const std::string& f) {
@@ -353,7 +353,10 @@ TEST_F(today, differential_and_rtk_fixes_give_gga_their_corrections)
     EXPECT_EQ(tail(with_corrections(frames::make(p, at(ms += 100)), "TSTR", 5)), "05,TSTR");
     EXPECT_EQ(tail(frames::make(frames::inspva{}, at(ms += 100))), ",");
     opt.all = false;
+    opt.ggartk = true;
     EXPECT_EQ(tail(with_corrections(frames::make(p, at(ms += 100)), "TSTR", 5)), ",");
+    feed(frames::make(p, at(ms += 100)));
+    EXPECT_EQ(fresh_lines().at(0)[2], "0000.0000000");
 }
 
 TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)

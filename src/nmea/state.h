@@ -54,6 +54,9 @@ struct nmeastate {
     std::int32_t age;
     bool hasage;
     char station[4];
+    // GGA printed with RTK precision (/ggartk): minutes to 7 decimals,
+    // height to 3.
+    bool ggartk;
     satinfo sats[max_sats];
     std::int32_t nsats;
     double hdop;

@@ -663,8 +663,10 @@ std::int32_t convert(logstore& store, nmeastate& s, outbuf& out, const nmeaopt& 
     std::int32_t count = 0;
     auto put = [&](bool want, int wrote) { count += want && wrote != 0 ? 1 : 0; };
     bool extra = gga && opt.all;
-    if (gga && opt.gga)
+    if (gga && opt.gga) {
+        s.ggartk = opt.ggartk;
         put(true, put_gga(s, out));
+    }
     if (extra && opt.gsa && s.dopfrom)
         put(true, put_gsa(s, out));
     if (extra && opt.gst && s.fixsd)

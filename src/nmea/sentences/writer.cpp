@@ -97,12 +97,13 @@ std::uint32_t four_bytes(const char (&b)[4])
 // "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,"
 // "%02d,%.4s*", the HDOP field ("%.1lf") empty while no HDOP is known, the
 // age of the corrections ("%02d") and the base station empty when the fix
-// gives none.
+// gives none. With RTK precision (rtk), the minutes are "%010.7lf" (as RMC
+// prints them) and the height "%.3lf".
 struct ggarec {
     double latmin, lonmin, hdop, height, undulation;
     std::int32_t hour, minute, second, hsec, latdeg, londeg, quality, svused, age;
     std::uint32_t station; // four_bytes of the id, printed up to the first NUL
-    bool hashdop, hasage;
+    bool hashdop, hasage, rtk;
     char latns, lonew;
 
     ggarec() = default;
@@ -110,22 +111,34 @@ struct ggarec {
         : latmin(s.latmin), lonmin(s.lonmin), hdop(s.hdop), height(s.height),
           undulation(s.undulation), hour(s.hour), minute(s.minute), second(s.second), hsec(s.hsec),
           latdeg(s.latdeg), londeg(s.londeg), quality(s.quality), svused(s.svused), age(s.age),
-          station(four_bytes(s.station)), hashdop(s.hashdop != 0), hasage(s.hasage), latns(s.latns),
-          lonew(s.lonew)
+          station(four_bytes(s.station)), hashdop(s.hashdop != 0), hasage(s.hasage), rtk(s.ggartk),
+          latns(s.latns), lonew(s.lonew)
     {
     }
 };
 
-PRINT_FLAT int print(const ggarec& r, outbuf& out)
+// The print of a GGA record, compiled whole for each precision: a branch
+// on the precision in each field would cost the common print more.
+template <bool rtk> int print_gga(const ggarec& r, outbuf& out)
 {
     fields f = sentence<255>(out);
     f.s(gga_head).hms(r.hour, r.minute, r.second, r.hsec).c(',');
-    f.d(r.latdeg, 2).f<4, 7>(r.latmin).c(',').c(r.latns).c(',');
-    f.d(r.londeg, 3).f<4, 7>(r.lonmin).c(',').c(r.lonew).c(',');
+    if constexpr (rtk) {
+        f.d(r.latdeg, 2).f<7, 10>(r.latmin).c(',').c(r.latns).c(',');
+        f.d(r.londeg, 3).f<7, 10>(r.lonmin).c(',').c(r.lonew).c(',');
+    } else {
+        f.d(r.latdeg, 2).f<4, 7>(r.latmin).c(',').c(r.latns).c(',');
+        f.d(r.londeg, 3).f<4, 7>(r.lonmin).c(',').c(r.lonew).c(',');
+    }
     f.d(r.quality).c(',').d(r.svused, 2).c(',');
     if (r.hashdop)
         f.f<1>(r.hdop);
-    f.c(',').f<2>(r.height).s(metres).f<2>(r.undulation);
+    f.c(',');
+    if constexpr (rtk)
+        f.f<3>(r.height);
+    else
+        f.f<2>(r.height);
+    f.s(metres).f<2>(r.undulation);
     if (!r.hasage && r.station == 0) {
         f.s(gga_tail); // the common GGA: no corrections
     } else {
@@ -138,6 +151,11 @@ PRINT_FLAT int print(const ggarec& r, outbuf& out)
         f.c('*');
     }
     return emit(f, out);
+}
+
+PRINT_FLAT int print(const ggarec& r, outbuf& out)
+{
+    return r.rtk ? print_gga<true>(r, out) : print_gga<false>(r, out);
 }
 
 // Knots from metres per second, as every sentence that prints them computes
