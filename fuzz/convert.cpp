@@ -8,6 +8,7 @@
 // its checksum and CR LF; the time and date of every fix are in range; the
 // count of sentences equals the lines written.
 #include "driver/session.h"
+#include "input/crc.h"
 #include "input/le.h"
 #include "nmea/sentences/writer.h"
 
@@ -163,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     std::memset(static_cast<void*>(job.store.get()), 0, sizeof *job.store);
     std::memset(static_cast<void*>(job.state.get()), 0, sizeof *job.state);
-    job.opt = {!(how & 1), !(how & 2), !(how & 4), !(how & 8), 0};
+    job.opt = {{!(how & 1), !(how & 2), !(how & 4), !(how & 8), 0}};
     job.opt.all = job.opt.autoutc = (how & 0x80) != 0;
     job.sentences = 0;
     if (how & 0x10)

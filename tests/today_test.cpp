@@ -272,7 +272,7 @@ TEST_F(today, the_inserted_leap_second_is_a_second_midnight)
 
 TEST_F(today, without_an_offset_fixes_are_counted_not_written)
 {
-    opt = {1, 1, 1, 1, 0};
+    opt = {{1, 1, 1, 1, 0}};
     EXPECT_EQ(feed(frames::make(frames::bestpos{}, at())), 0);
     frames::bestpos bad;
     bad.solstat = 1;
@@ -361,7 +361,7 @@ TEST_F(today, differential_and_rtk_fixes_give_gga_their_corrections)
 
 TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)
 {
-    opt = {1, 1, 1, 1, 0};
+    opt = {{1, 1, 1, 1, 0}};
     opt.autoutc = 1;
     frames::inspva v;
     for (const std::string& f :
