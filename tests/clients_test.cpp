@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -334,6 +335,67 @@ TEST(clients, gpsd_and_gpsbabel_read_gsa_as_the_dop_logs_give_it)
         EXPECT_TRUE(found) << gpx.substr(p, 400);
     }
     EXPECT_EQ(points, 33);
+}
+
+// With /all and /ggartk, on recordings of an SBAS and a PPP receiver: gpsd
+// reads the position of every GGA as the BESTPOS of its epoch gives it, to
+// 1e-7 minutes, the age of the corrections and the base station (a number
+// to gpsd: letters read as 0). GPSBabel keeps no field for either, and
+// reads every GGA that carries them, without a word.
+TEST(clients, gpsd_and_gpsbabel_read_rtk_gga_as_bestpos_gives_it)
+{
+    for (const std::string file :
+         {"rtklib__oemv_200911218.gps", "spandriver__propak6-ins-ppp.pcap.tcp3001.gps"}) {
+        if (!ready_for_gpsd(file) || !have("gpsbabel"))
+            GTEST_SKIP() << "gpsdecode, gpsbabel or " << file << " not found";
+        SCOPED_TRACE(file);
+        std::string log = read_file(recordings + "/" + file);
+        struct fix {
+            double lat, lon, height;
+            float age;
+            std::string station;
+        };
+        std::vector<fix> want;
+        for (const std::string& b : bodies(log, 42))
+            if (ld_u32(at(b, 0)) == 0) {
+                std::string id = b.substr(52, 4);
+                want.push_back({ld_f64(at(b, 8)), ld_f64(at(b, 16)), ld_f64(at(b, 24)),
+                                ld_f32(at(b, 56)), id.substr(0, id.find('\0'))});
+            }
+        // A report is matched to the next fix of its height (printed to the
+        // millimetre), within a few fixes: gpsd reports no position for the
+        // first GGA, and an INS fix has no BESTPOS.
+        auto next = [&](std::size_t& k, double height) -> const fix* {
+            for (std::size_t j = k; j < want.size() && j < k + 3; ++j)
+                if (std::fabs(want[j].height - height) < 0.0006) {
+                    k = j + 1;
+                    return &want[j];
+                }
+            return nullptr;
+        };
+        auto minutes_apart = [](double a, double b) { return std::fabs(a - b) * 60; };
+        std::size_t k = 0, matched = 0;
+        for (const report& r : decoded(log, {"/all", "/ggartk", "/rmc", "/gsv", "/zda", "/gsa",
+                                             "/gst", "/vtg", "/hdt"})) {
+            const fix* w = r.cls == "TPV" ? next(k, r.num.at("altMSL")) : nullptr;
+            if (!w)
+                continue;
+            EXPECT_LE(minutes_apart(r.num.at("lat"), w->lat), 1e-7) << r.text;
+            EXPECT_LE(minutes_apart(r.num.at("lon"), w->lon), 1e-7) << r.text;
+            EXPECT_EQ(r.num.at("dgpsAge"), std::min(99, static_cast<int>(w->age))) << r.text;
+            EXPECT_EQ(r.num.at("dgpsSta"), std::atoi(w->station.c_str())) << r.text;
+            ++matched;
+        }
+        EXPECT_GE(matched + 1, want.size());
+
+        scratch d;
+        write_file(d.file("in.gps"), log);
+        ASSERT_EQ(run_pellucid(d.path(), {"in.gps", "/all", "/ggartk"}).code, 0);
+        ASSERT_EQ(said_by("cd " + d.path() + " && gpsbabel -i nmea -f in.nme -o gpx -F in.gpx"),
+                  "");
+        EXPECT_EQ(count_of(read_file(d.file("in.gpx")), "<trkpt "),
+                  count_of(read_file(d.file("in.nme")), "$GPGGA,"));
+    }
 }
 
 // Satellites of every system, each under its talker: gpsd files them under

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,38 @@ TEST(options, all_adds_four_echo_lines_and_four_switches)
               "GPZDA : Enable\nUTC   : auto\nExt   : nme\n" +
                   all_lines);
     EXPECT_EQ(parse({L"/x", L"/all"}).console, "/x is invalid option\n" + defaults);
+}
+
+// /ggartk in any letter case, among other options in any order: one more
+// echo line, the last; after a fault, only when it came before it.
+TEST(options, ggartk_adds_the_last_echo_line_wherever_it_stands)
+{
+    const std::string rtk = "GPGGA : RTK\n";
+    std::vector<std::vector<std::wstring>> units = {
+        {L"/all"}, {L"/gst"}, {L"/utc", L"5"}, {L"/GGARTK"}};
+    std::vector<int> order = {0, 1, 2, 3};
+    int runs = 0;
+    do {
+        std::vector<std::wstring> args;
+        for (int k : order)
+            args.insert(args.end(), units[k].begin(), units[k].end());
+        parsed p = parse(args);
+        EXPECT_TRUE(p.ok && p.opt.ggartk && p.opt.all && !p.opt.gst);
+        EXPECT_EQ(p.console, "GPGGA : Enable\nGPRMC : Enable\nGPGSV : Enable\nGPZDA : Enable\n"
+                             "UTC   : -5 sec\nExt   : nme\nGPGSA : Enable\nGPGST : Disable\n"
+                             "GPVTG : Enable\nGPHDT : Enable\n" +
+                                 rtk);
+        ++runs;
+    } while (std::next_permutation(order.begin(), order.end()));
+    EXPECT_EQ(runs, 24);
+    parsed q = parse({L"/GgArTk"});
+    EXPECT_TRUE(q.ok && q.opt.ggartk && q.opt.gga);
+    EXPECT_EQ(q.console, defaults + rtk);
+    EXPECT_FALSE(parse({}).opt.ggartk);
+    EXPECT_EQ(parse({L"/ggartk", L"/x"}).console, "/x is invalid option\n" + defaults + rtk);
+    EXPECT_EQ(parse({L"/x", L"/ggartk"}).console, "/x is invalid option\n" + defaults);
+    for (const wchar_t* bad : {L"/ggartkx", L"/ggart", L"/gga-rtk", L"ggartk"})
+        EXPECT_FALSE(parse({bad}).ok);
 }
 
 } // namespace

@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -165,11 +167,44 @@ TEST(real_logs, ins_and_ppp_solutions_carry_their_fix_quality)
     }
 }
 
+// The age and station fields a position log gives its GGA with /all, read
+// from the log's body: for a BESTPOS or BESTXYZ of a differential, RTK or
+// SBAS position type (GGA quality 2, 4, 5, 9), the age of its corrections
+// cut to whole seconds (at most 99; none when NaN or negative) and the
+// station's id up to its first NUL, when that is 1 to 4 letters or digits.
+std::string corrections_of(unsigned id, const std::uint8_t* body)
+{
+    // Position types of quality 2, then 4, then 5 and 9, as the README lists them.
+    static const std::set<std::uint32_t> corrected = {17, 20, 66, 54, 57, 68, 73, 78, 80, 48, 49,
+                                                      50, 46, 47, 56, 32, 33, 34, 35, 64, 65, 51,
+                                                      55, 58, 59, 69, 74, 75, 76, 18, 52};
+    if ((id != 42 && id != 241) || !corrected.count(ld_u32(body + 4)))
+        return ",";
+    float age = ld_f32(body + (id == 42 ? 56 : 96));
+    const char* id4 = reinterpret_cast<const char*>(body + (id == 42 ? 52 : 88));
+    std::string station(id4, std::find(id4, id4 + 4, '\0'));
+    auto alnum = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    };
+    if (!std::all_of(station.begin(), station.end(), alnum))
+        station.clear();
+    char whole[8] = "";
+    if (age >= 0)
+        std::snprintf(whole, sizeof whole, "%02d", age >= 99 ? 99 : static_cast<int>(age));
+    return whole + ("," + station);
+}
+
 // With /all, every computed position of a recording (a position log whose
 // status says it is a solution) at a new epoch becomes exactly one GGA,
-// dated without a TIME log by the leap seconds of the recording's date.
+// dated without a TIME log by the leap seconds of the recording's date,
+// with the age and station of its corrections when it gives them (and
+// empty fields when it does not).
 TEST(real_logs, with_all_every_computed_position_is_one_dated_gga)
 {
+    // GGA that gain an age and a station, by recording.
+    const std::map<std::string, int> corrected = {
+        {"rtklib__oemv_200911218.gps", 46},                      // SBAS, station 129
+        {"spandriver__propak6-ins-ppp.pcap.tcp3001.gps", 2288}}; // PPP, station TSTR
     if (!fs::is_directory(folder))
         GTEST_SKIP() << "no recordings at " << folder;
     // GPS - UTC when each receiver recorded (from the recordings' dates).
@@ -186,6 +221,7 @@ TEST(real_logs, with_all_every_computed_position_is_one_dated_gga)
         // each at a GPS time later than the last one kept (or earlier by a
         // second or more).
         std::vector<std::int64_t> want;
+        std::vector<std::string> tails; // "age,station" of each
         for (const std::string& f : scan_frames(read_file(utf8_name(e.path())))) {
             auto* b = reinterpret_cast<const std::uint8_t*>(f.data());
             bool shortf = b[2] == 0x13;
@@ -204,8 +240,10 @@ TEST(real_logs, with_all_every_computed_position_is_one_dated_gga)
                 fix = len >= 96 && ((ins = ld_u32(body)), true);
             if (id == 507 || id == 508 || id == 1465)
                 fix = fix && (ins == 2 || ins == 3 || ins == 6 || ins == 7);
-            if (fix && (want.empty() || t > want.back() || t <= want.back() - 1000))
+            if (fix && (want.empty() || t > want.back() || t <= want.back() - 1000)) {
                 want.push_back(t);
+                tails.push_back(corrections_of(id, body));
+            }
         }
         if (want.empty())
             continue;
@@ -221,10 +259,14 @@ TEST(real_logs, with_all_every_computed_position_is_one_dated_gga)
         EXPECT_EQ(r.code, 0) << name;
         std::istringstream out(read_file(d.file("in.nme")));
         std::size_t k = 0;
+        int gained = 0;
         for (std::string line; std::getline(out, line); ++k) {
-            std::vector<std::string> f = split_fields(line);
+            std::vector<std::string> f = split_fields(line.substr(0, line.size() - 4));
             ASSERT_EQ(f[0], "$GPGGA") << name;
             ASSERT_LT(k, want.size()) << name << ": more GGA than fixes";
+            ASSERT_EQ(f.size(), 15u) << name << ": " << line;
+            EXPECT_EQ(f[13] + "," + f[14], tails[k]) << name << ": fix " << k;
+            gained += !f[13].empty() && !f[14].empty();
             if (leap < 0)
                 continue; // a compilation of many dates
             std::int64_t ms = ((want[k] - leap * 1000) % 86400000 + 86400000) % 86400000;
@@ -235,6 +277,7 @@ TEST(real_logs, with_all_every_computed_position_is_one_dated_gga)
             EXPECT_EQ(f[1], hms) << name << ": fix " << k;
         }
         EXPECT_EQ(k, want.size()) << name;
+        EXPECT_EQ(gained, corrected.count(name) ? corrected.at(name) : 0) << name;
         fixes += static_cast<int>(want.size());
     }
     EXPECT_GE(files, 20);

@@ -393,7 +393,8 @@ const char* const usage = "USAGE: Pellucid NovatelBinaryFile.log [options]\n"
                           "                    and write $GPGSA, $GPGST, $GPVTG, $GPHDT\n"
                           "         /utc auto  UTC offset from the leap-second table until TIMEB "
                           "gives it\n"
-                          "         /gsa /gst /vtg /hdt  Disable a sentence that /all adds\n";
+                          "         /gsa /gst /vtg /hdt  Disable a sentence that /all adds\n"
+                          "         /ggartk    $GPGGA with RTK precision (as GPGGARTK)\n";
 
 std::string summary(int lines, int bestpos, int bestvel, int satvis, int trackstat, int time,
                     int psrdop)

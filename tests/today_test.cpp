@@ -1,6 +1,7 @@
 // Logs of today's receivers, read with /all: INS solutions, Earth-centred
 // positions, PSRDOP2; one fix an epoch; dating by the leap-second table.
 #include "frames.h"
+#include "input/le.h"
 #include "input/store.h"
 #include "nmea/convert/convert.h"
 #include "nmea/convert/ecef.h"
@@ -271,7 +272,7 @@ TEST_F(today, the_inserted_leap_second_is_a_second_midnight)
 
 TEST_F(today, without_an_offset_fixes_are_counted_not_written)
 {
-    opt = {1, 1, 1, 1, 0};
+    opt = {{1, 1, 1, 1, 0}};
     EXPECT_EQ(feed(frames::make(frames::bestpos{}, at())), 0);
     frames::bestpos bad;
     bad.solstat = 1;
@@ -283,9 +284,84 @@ TEST_F(today, without_an_offset_fixes_are_counted_not_written)
     EXPECT_EQ(s.hastable, 0);
 }
 
+// A BESTPOS or BESTXYZ frame with the base station's id (four bytes) and
+// the age of the corrections written over those of f.
+std::string with_corrections(const std::string& f, const char* station, float age)
+{
+    auto* p = reinterpret_cast<const std::uint8_t*>(f.data());
+    bool bestpos = ld_u16(p + 4) == 42;
+    frames::body b;
+    b.bytes = frames::body_of(f);
+    b.bytes.replace(bestpos ? 52 : 88, 4, station, 4);
+    b.bytes.replace(bestpos ? 56 : 96, 4, frames::body().f32(age).bytes);
+    return frames::frame(ld_u16(p + 4), b.bytes, at(ld_u32(p + 16), ld_u16(p + 14)));
+}
+
+// A differential, RTK or SBAS fix of BESTPOS or BESTXYZ gives its GGA the
+// age of its corrections (whole seconds, at most 99; none when NaN or
+// negative) and its base station (1 to 4 letters or digits up to the first
+// NUL; none otherwise); a fix of another quality gives neither.
+TEST_F(today, differential_and_rtk_fixes_give_gga_their_corrections)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct row {
+        std::uint32_t postype;
+        char station[5];
+        float age;
+        const char *age_field, *station_field;
+    } rows[] = {
+        {50, "TSTR", 23.7f, "23", "TSTR"}, // NARROW_INT: 4
+        {17, "129", 3.0f, "03", "129"},    // PSRDIFF: 2
+        {34, "ab12", 0.0f, "00", "ab12"},  // NARROW_FLOAT: 5
+        {18, "AB\0C", 98.99f, "98", "AB"}, // WAAS: 9
+        {52, "7", 99.0f, "99", "7"},       // INS_SBAS: 9
+        {74, "", 1e30f, "99", ""},         // INS_PPP: 5
+        {18, "AB C", inf, "99", ""},       {18, "\xC3\xA9", nan, "", ""},
+        {18, "A-1", -0.5f, "", ""},        {18, "0000", -0.0f, "00", "0000"},
+        {18, "\0TST", -inf, "", ""},       {16, "TSTR", 5.0f, "", ""}, // SINGLE: 1
+        {53, "TSTR", 5.0f, "", ""},                                    // INS_PSRSP: 1
+        {19, "TSTR", 5.0f, "", ""},                                    // PROPAGATED: 6
+        {1, "TSTR", 5.0f, "", ""},                                     // FIXEDPOS: 7
+        {0, "TSTR", 5.0f, "", ""},                                     // NONE: 0
+    };
+    std::uint32_t ms = 131714000;
+    for (const row& r : rows)
+        for (bool xyz : {false, true}) {
+            frames::bestpos p;
+            frames::bestxyz x;
+            p.postype = x.postype = r.postype;
+            ms += 100;
+            feed(with_corrections(xyz ? frames::make(x, at(ms)) : frames::make(p, at(ms)),
+                                  r.station, r.age));
+            auto g = fresh_lines().at(0);
+            ASSERT_EQ(g.size(), 15u);
+            EXPECT_EQ(g[13], r.age_field) << r.postype << " " << r.age << " " << xyz;
+            EXPECT_EQ(g[14], r.station_field) << r.postype << " " << r.station << " " << xyz;
+        }
+    // They belong to the fix: an INS fix after it leaves them empty, and so
+    // does a run without /all, which /ggartk prints with RTK precision.
+    frames::bestpos p;
+    p.postype = 50;
+    auto tail = [&](const std::string& f) {
+        feed(f);
+        auto g = fresh_lines().at(0);
+        return g[13] + "," + g[14];
+    };
+    EXPECT_EQ(tail(with_corrections(frames::make(p, at(ms += 100)), "TSTR", 5)), "05,TSTR");
+    EXPECT_EQ(tail(frames::make(moving(), at(ms += 100))), ",");
+    EXPECT_EQ(tail(with_corrections(frames::make(p, at(ms += 100)), "TSTR", 5)), "05,TSTR");
+    EXPECT_EQ(tail(frames::make(frames::inspva{}, at(ms += 100))), ",");
+    opt.all = false;
+    opt.ggartk = true;
+    EXPECT_EQ(tail(with_corrections(frames::make(p, at(ms += 100)), "TSTR", 5)), ",");
+    feed(frames::make(p, at(ms += 100)));
+    EXPECT_EQ(fresh_lines().at(0)[2], "0000.0000000");
+}
+
 TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)
 {
-    opt = {1, 1, 1, 1, 0};
+    opt = {{1, 1, 1, 1, 0}};
     opt.autoutc = 1;
     frames::inspva v;
     for (const std::string& f :

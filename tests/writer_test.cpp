@@ -46,6 +46,27 @@ TEST(writer, gga_with_and_without_hdop)
               "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,,45.68,M,36.70,M,,*7D\r\n");
 }
 
+TEST(writer, gga_with_corrections_and_with_rtk_precision)
+{
+    nmeastate s = fix();
+    s.quality = 4, s.hasage = 1, s.age = 3;
+    std::memcpy(s.station, "129", 4);
+    outfile o;
+    put_gga(s, o.out);
+    s.hasage = 0, s.ggartk = 1;
+    std::memcpy(s.station, "TSTR", 4);
+    put_gga(s, o.out);
+    s.hasage = 1, s.age = 0;
+    std::memset(s.station, 0, 4);
+    put_gga(s, o.out);
+    EXPECT_EQ(o.text(),
+              "$GPGGA,123456.70,3507.4074,N,13939.2593,E,4,08,0.9,45.68,M,36.70,M,03,129*66\r\n"
+              "$GPGGA,123456.70,3507.4073600,N,13939.2592600,E,4,08,0.9,45.678,M,36.70,M,,TSTR*"
+              "6F\r\n"
+              "$GPGGA,123456.70,3507.4073600,N,13939.2592600,E,4,08,0.9,45.678,M,36.70,M,00,*"
+              "6E\r\n");
+}
+
 TEST(writer, rmc_with_and_without_velocity)
 {
     nmeastate s = fix();
@@ -145,21 +166,34 @@ TEST(writer, sentences_longer_than_their_bound_are_refused_not_cut)
 
 TEST(writer, the_bound_is_254_characters_for_gga)
 {
-    // Without HDOP the GGA is this prefix, the height, and this suffix; a
-    // height of 1.5e(k) prints as k + 1 digits and ".00".
-    const std::string prefix = "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,,";
-    const std::string suffix = ",M,36.70,M,,*";
-    nmeastate s = fix();
-    s.hashdop = 0;
-    int k = 254 - static_cast<int>(prefix.size() + suffix.size()) - 4;
-    outfile o;
-    s.height = 1.5 * std::pow(10.0, k);
-    put_gga(s, o.out);
-    EXPECT_EQ(o.text().size(), 254u + 4u);
-    s.height *= 10;
-    put_gga(s, o.out);
-    EXPECT_EQ(o.text().size(), 254u + 4u);
-    EXPECT_EQ(o.refused, 1);
+    // Without HDOP the GGA is a prefix, the height, and a suffix; a height
+    // of 1.5e(k) prints as k + 1 digits and its decimals. With RTK
+    // precision and the corrections' fields, the longest GGA there is, the
+    // bound is the same.
+    struct row {
+        bool rtk;
+        std::string prefix, suffix;
+        int decimals;
+    } rows[] = {
+        {false, "$GPGGA,123456.70,3507.4074,N,13939.2593,E,1,08,,", ",M,36.70,M,,*", 2},
+        {true, "$GPGGA,123456.70,3507.4073600,N,13939.2592600,E,1,08,,", ",M,36.70,M,99,TSTR*", 3},
+    };
+    for (const row& r : rows) {
+        nmeastate s = fix();
+        s.hashdop = 0;
+        s.ggartk = r.rtk, s.hasage = r.rtk, s.age = 99;
+        std::memcpy(s.station, r.rtk ? "TSTR" : "\0\0\0", 4);
+        int k = 254 - static_cast<int>(r.prefix.size() + r.suffix.size()) - r.decimals - 2;
+        outfile o;
+        s.height = 1.5 * std::pow(10.0, k);
+        put_gga(s, o.out);
+        EXPECT_EQ(o.text().substr(0, r.prefix.size()), r.prefix);
+        EXPECT_EQ(o.text().size(), 254u + 4u);
+        s.height *= 10;
+        put_gga(s, o.out);
+        EXPECT_EQ(o.text().size(), 254u + 4u);
+        EXPECT_EQ(o.refused, 1) << r.rtk;
+    }
 }
 
 // Random conversion states, a good share of their values hostile: any bit
@@ -213,6 +247,11 @@ struct hostile {
         s.latns = rng() % 2 ? 'N' : 'S', s.lonew = rng() % 2 ? 'E' : 'W';
         s.hashdop = static_cast<std::int32_t>(rng() % 2);
         s.hasvel = static_cast<std::int32_t>(rng() % 2);
+        // The corrections of a fix (a station of letters, digits and NULs
+        // anywhere) and RTK precision.
+        s.age = any_int(), s.hasage = rng() % 2, s.ggartk = rng() % 2;
+        for (char& c : s.station)
+            c = "\0\0TSTR0129az"[rng() % 12];
         s.nsats = static_cast<std::int32_t>(rng() % 45) - 2;
         for (int i = 0; i < s.nsats; ++i) {
             // SNR 0 or below: an empty field.
@@ -265,12 +304,14 @@ std::string c_line(const std::string& text, std::size_t bound)
 
 std::string c_gga(const nmeastate& s)
 {
+    int prec = s.ggartk ? 7 : 4, width = s.ggartk ? 10 : 7;
     std::string t =
         c_print("$GPGGA,%02d%02d%02d.%02d,%02d", s.hour, s.minute, s.second, s.hsec, s.latdeg) +
-        c_fixed(s.latmin, 4, 7) + c_print(",%c,%03d", s.latns, s.londeg) + c_fixed(s.lonmin, 4, 7) +
-        c_print(",%c,%d,%02d,", s.lonew, s.quality, s.svused) +
-        (s.hashdop ? c_fixed(s.hdop, 1) : "") + "," + c_fixed(s.height, 2) + ",M," +
-        c_fixed(s.undulation, 2) + ",M,,*";
+        c_fixed(s.latmin, prec, width) + c_print(",%c,%03d", s.latns, s.londeg) +
+        c_fixed(s.lonmin, prec, width) + c_print(",%c,%d,%02d,", s.lonew, s.quality, s.svused) +
+        (s.hashdop ? c_fixed(s.hdop, 1) : "") + "," + c_fixed(s.height, s.ggartk ? 3 : 2) + ",M," +
+        c_fixed(s.undulation, 2) + ",M," + (s.hasage ? c_print("%02d", s.age) : "") +
+        c_print(",%.4s*", s.station);
     return c_line(t, 255);
 }
 

@@ -63,6 +63,8 @@ const optrow rows[] = {
     {L"/gst", &switches::gst, false, L"GPGST : %s\n", 2, shown::with_all, true, nullptr},
     {L"/vtg", &switches::vtg, false, L"GPVTG : %s\n", 3, shown::with_all, true, nullptr},
     {L"/hdt", &switches::hdt, false, L"GPHDT : %s\n", 4, shown::with_all, true, nullptr},
+    {L"/ggartk", &switches::ggartk, true, L"GPGGA : RTK\n", 1, shown::when_set, true,
+     L"/ggartk    $GPGGA with RTK precision (as GPGGARTK)"},
 };
 
 // The settings lines of the rows shown `when`, in the order of their places.

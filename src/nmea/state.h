@@ -47,6 +47,16 @@ struct nmeastate {
     std::int32_t zyear, zmonth, zday, zhour, zminute, zsecond, zhsec;
     std::int32_t svused;
     std::int32_t quality;
+    // The fix's differential corrections, with /all: their age in whole
+    // seconds (0 to 99, when hasage) and the base station's id (1 to 4
+    // letters or digits, padded with NULs; all NULs when none). Both are
+    // set for each fix taken, and empty for a fix that does not give them.
+    std::int32_t age;
+    bool hasage;
+    char station[4];
+    // GGA printed with RTK precision (/ggartk): minutes to 7 decimals,
+    // height to 3.
+    bool ggartk;
     satinfo sats[max_sats];
     std::int32_t nsats;
     double hdop;

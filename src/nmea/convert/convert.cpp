@@ -9,6 +9,7 @@
 #include "whole.h"
 
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -333,15 +334,62 @@ bool take_time(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
     return true;
 }
 
+// The differential corrections a BESTPOS or BESTXYZ fix was made with: the
+// base station's id (char[4]) and the age of the corrections (float,
+// seconds), at these offsets of the log's body. A frame long enough to be
+// read holds both.
+struct corrections {
+    const std::uint8_t* station;
+    float age;
+};
+constexpr int bestpos_station = 52, bestpos_age = 56;
+constexpr int bestxyz_station = 88, bestxyz_age = 96;
+static_assert(bestpos_needs >= bestpos_age + 4 && bestxyz_needs >= bestxyz_age + 4,
+              "a log that is read holds its corrections' fields");
+
+corrections read_corrections(const std::uint8_t* f, int station, int age)
+{
+    return {f + frame_header + station, ld_f32(f + frame_header + age)};
+}
+
 // A fix from one of the position logs, as GGA and RMC print it.
 struct fixin {
     std::uint16_t week;
     std::uint32_t msec;
     double lat, lon, height, undulation;
     std::int32_t svused, quality;
-    const sigmas* sd = nullptr;      // BESTPOS and INSPVAX give them
-    const double* azimuth = nullptr; // an INS fix gives its own
+    const sigmas* sd = nullptr;        // BESTPOS and INSPVAX give them
+    const double* azimuth = nullptr;   // an INS fix gives its own
+    const corrections* diff = nullptr; // BESTPOS and BESTXYZ give them
 };
+
+// GGA qualities of a fix made with corrections: differential or converging
+// PPP (2), RTK fixed (4), RTK float or converged PPP (5), SBAS (9).
+bool corrected(std::int32_t quality)
+{
+    return quality == 2 || quality == 4 || quality == 5 || quality == 9;
+}
+
+bool letter_or_digit(std::uint8_t c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The corrections as GGA prints them: the age in whole seconds, held to 0
+// to 99 (none when it is NaN or negative); the station's id up to its first
+// NUL, when that is 1 to 4 letters or digits (none otherwise).
+void take_corrections(const corrections& c, nmeastate& s)
+{
+    if (c.age >= 0.0f) { // false for NaN
+        s.age = c.age < 99.0f ? static_cast<std::int32_t>(c.age) : 99;
+        s.hasage = true;
+    }
+    std::size_t n = 0;
+    while (n < sizeof s.station && letter_or_digit(c.station[n]))
+        ++n;
+    if (n > 0 && (n == sizeof s.station || c.station[n] == 0))
+        std::memcpy(s.station, c.station, n);
+}
 
 void count(std::int32_t& n)
 {
@@ -379,6 +427,13 @@ bool take_fix(const fixin& f, nmeastate& s, const nmeaopt& opt)
     s.undulation = f.undulation;
     s.svused = f.svused;
     s.quality = f.quality;
+    // The corrections belong to the fix: with /all, a differential or RTK
+    // fix of BESTPOS or BESTXYZ gives them; every other fix leaves them
+    // empty.
+    s.hasage = false;
+    std::memset(s.station, 0, sizeof s.station);
+    if (opt.all && f.diff && corrected(f.quality))
+        take_corrections(*f.diff, s);
     split_angle(s.lon, 'E', 'W', s.lonew, s.londeg, s.lonmin);
     split_angle(s.lat, 'N', 'S', s.latns, s.latdeg, s.latmin);
     s.week = f.week;
@@ -411,8 +466,9 @@ bool take_position(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
     s.lastsv = p.svused;
     s.haspostype = s.hasund = s.hassv = true;
     sigmas sd = read_bestpos_sd(slot);
+    corrections diff = read_corrections(slot, bestpos_station, bestpos_age);
     return take_fix({p.week, p.msec, p.lat, p.lon, p.height, p.undulation, p.svused,
-                     quality_of(p.postype), &sd},
+                     quality_of(p.postype), &sd, nullptr, &diff},
                     s, opt);
 }
 
@@ -491,8 +547,9 @@ bool take_xyz(const std::uint8_t* slot, nmeastate& s, const nmeaopt& opt)
     s.hassv = true;
     geodetic g = ecef_to_geodetic(x.x, x.y, x.z);
     double und = latest_und(s);
+    corrections diff = read_corrections(slot, bestxyz_station, bestxyz_age);
     return take_fix({header_week(slot), header_msec(slot), g.lat, g.lon, g.height - und, und,
-                     x.svused, quality_of(x.postype)},
+                     x.svused, quality_of(x.postype), nullptr, nullptr, &diff},
                     s, opt);
 }
 
@@ -608,8 +665,10 @@ std::int32_t convert(logstore& store, nmeastate& s, recbuf& out, const nmeaopt& 
     std::int32_t count = 0;
     auto put = [&](bool want, int wrote) { count += want && wrote != 0 ? 1 : 0; };
     bool extra = gga && opt.all;
-    if (gga && opt.gga)
+    if (gga && opt.gga) {
+        s.ggartk = opt.ggartk;
         put(true, put_gga(s, out));
+    }
     if (extra && opt.gsa && s.dopfrom)
         put(true, put_gsa(s, out));
     if (extra && opt.gst && s.fixsd)

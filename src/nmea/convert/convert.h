@@ -11,11 +11,13 @@ struct recbuf;
 // The switches of a run, with their defaults: which sentences to write,
 // and /all, which reads the logs of today's receivers too, each epoch giving
 // one fix, and writes the sentences those give ($GPGSA, $GPGST, $GPVTG,
-// $GPHDT). The command line sets them (driver/options.cpp: one row each).
+// $GPHDT); and /ggartk, which prints every GGA with RTK precision. The
+// command line sets them (driver/options.cpp: one row each).
 struct switches {
     bool gga = true, rmc = true, gsv = true, zda = true;
     bool all = false;
     bool gsa = true, gst = true, vtg = true, hdt = true;
+    bool ggartk = false;
 };
 
 // The conversion's options: the switches; whether the UTC offset was set by

@@ -83,35 +83,76 @@ constexpr literal gga_head = lit("$GPGGA,"), rmc_head = lit("$GPRMC,"), zda_head
 // `format_records` prints it. A new sentence is its record, its print, its
 // entry in `records` below and the function of writer.h that puts it.
 
-// "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,,*",
-// the HDOP field ("%.1lf") empty while no HDOP is known.
+// The four characters of a station id as one value, the first in the
+// lowest byte: a record carries them in a register.
+std::uint32_t four_bytes(const char (&b)[4])
+{
+    auto at = [&](int k) { return std::uint32_t{static_cast<unsigned char>(b[k])} << (8 * k); };
+    return at(0) | at(1) | at(2) | at(3);
+}
+
+// "$GPGGA,%02d%02d%02d.%02d,%02d%07.4lf,%c,%03d%07.4lf,%c,%d,%02d,%.1lf,%.2lf,M,%.2lf,M,"
+// "%02d,%.4s*", the HDOP field ("%.1lf") empty while no HDOP is known, the
+// age of the corrections ("%02d") and the base station empty when the fix
+// gives none. With RTK precision (rtk), the minutes are "%010.7lf" (as RMC
+// prints them) and the height "%.3lf".
 struct ggarec {
     double latmin, lonmin, hdop, height, undulation;
-    std::int32_t hour, minute, second, hsec, latdeg, londeg, quality, svused;
-    bool hashdop;
+    std::int32_t hour, minute, second, hsec, latdeg, londeg, quality, svused, age;
+    std::uint32_t station; // four_bytes of the id, printed up to the first NUL
+    bool hashdop, hasage, rtk;
     char latns, lonew;
 
     ggarec() = default;
     explicit ggarec(const nmeastate& s)
         : latmin(s.latmin), lonmin(s.lonmin), hdop(s.hdop), height(s.height),
           undulation(s.undulation), hour(s.hour), minute(s.minute), second(s.second), hsec(s.hsec),
-          latdeg(s.latdeg), londeg(s.londeg), quality(s.quality), svused(s.svused),
-          hashdop(s.hashdop != 0), latns(s.latns), lonew(s.lonew)
+          latdeg(s.latdeg), londeg(s.londeg), quality(s.quality), svused(s.svused), age(s.age),
+          station(four_bytes(s.station)), hashdop(s.hashdop != 0), hasage(s.hasage), rtk(s.ggartk),
+          latns(s.latns), lonew(s.lonew)
     {
     }
 };
 
-PRINT_FLAT int print(const ggarec& r, outbuf& out)
+// The print of a GGA record, compiled whole for each precision: a branch
+// on the precision in each field would cost the common print more.
+template <bool rtk> int print_gga(const ggarec& r, outbuf& out)
 {
     fields f = sentence<255>(out);
     f.s(gga_head).hms(r.hour, r.minute, r.second, r.hsec).c(',');
-    f.d(r.latdeg, 2).f<4, 7>(r.latmin).c(',').c(r.latns).c(',');
-    f.d(r.londeg, 3).f<4, 7>(r.lonmin).c(',').c(r.lonew).c(',');
+    if constexpr (rtk) {
+        f.d(r.latdeg, 2).f<7, 10>(r.latmin).c(',').c(r.latns).c(',');
+        f.d(r.londeg, 3).f<7, 10>(r.lonmin).c(',').c(r.lonew).c(',');
+    } else {
+        f.d(r.latdeg, 2).f<4, 7>(r.latmin).c(',').c(r.latns).c(',');
+        f.d(r.londeg, 3).f<4, 7>(r.lonmin).c(',').c(r.lonew).c(',');
+    }
     f.d(r.quality).c(',').d(r.svused, 2).c(',');
     if (r.hashdop)
         f.f<1>(r.hdop);
-    f.c(',').f<2>(r.height).s(metres).f<2>(r.undulation).s(gga_tail);
+    f.c(',');
+    if constexpr (rtk)
+        f.f<3>(r.height);
+    else
+        f.f<2>(r.height);
+    f.s(metres).f<2>(r.undulation);
+    if (!r.hasage && r.station == 0) {
+        f.s(gga_tail); // the common GGA: no corrections
+    } else {
+        f.s(metres);
+        if (r.hasage)
+            f.d(r.age, 2);
+        f.c(',');
+        for (std::uint32_t id = r.station; (id & 0xFF) != 0; id >>= 8)
+            f.c(static_cast<char>(id & 0xFF));
+        f.c('*');
+    }
     return emit(f, out);
+}
+
+PRINT_FLAT int print(const ggarec& r, outbuf& out)
+{
+    return r.rtk ? print_gga<true>(r, out) : print_gga<false>(r, out);
 }
 
 // Knots from metres per second, as every sentence that prints them computes
