@@ -1,10 +1,14 @@
 // The whole program's speed against the disk's: makes a 300 MB receiver log,
-// a 300 MB log of today's receivers (converted with /all) and 300 MB of line
-// noise with the project's generator, converts each three times, reads and
-// writes the same amounts with 256 KiB blocks (the I/O floor, as dd does it)
-// three times, and prints the medians, the ratio to the floor and the
-// program's peak memory. Linux only.
+// a 300 MB log of today's receivers (converted with /all), the same session
+// as ASCII text (with /all) and 300 MB of line noise with the project's
+// generator, converts each three times, reads and writes the same amounts
+// with 256 KiB blocks (the I/O floor, as dd does it) three times, and prints
+// the medians, the ratio to the floor and the program's peak memory; and
+// times the frame search with its CRC checks alone over the receiver log
+// (reading it, finding and checking every frame, converting none). Linux
+// only.
 //   throughput PELLUCID MEGABYTES FOLDER
+#include "input/pump.h"
 #include "survey.h"
 
 #include <fcntl.h>
@@ -89,6 +93,41 @@ double io_floor(const std::string& in, const std::string& out, long long out_byt
     return seconds_since(t0);
 }
 
+// The frame search alone: the file read and every frame found and checked
+// as the program does it, and nothing converted.
+double frame_search(const std::string& log, long& frames)
+{
+    rfifo ring;
+    ring.setup();
+    std::FILE* f = std::fopen(log.c_str(), "rb");
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    frames = 0;
+    auto t0 = clock_type::now();
+    pump(
+        source{[](void* ctx, std::uint8_t* p, std::size_t n) {
+                   return std::fread(p, 1, n, static_cast<std::FILE*>(ctx));
+               },
+               f},
+        ring,
+        framesink{[](void* ctx, const std::uint8_t*, int, bool) { ++*static_cast<long*>(ctx); },
+                  &frames, false});
+    double secs = seconds_since(t0);
+    std::fclose(f);
+    return secs;
+}
+
+void measure_search(const std::string& log)
+{
+    std::vector<double> runs;
+    long frames = 0;
+    for (int i = 0; i < 4; ++i)
+        runs.push_back(frame_search(log, frames));
+    runs.erase(runs.begin()); // the first warms the page cache
+    double mb = static_cast<double>(file_size(log)) / 1e6, t = median(runs);
+    std::printf("frame search with CRC alone, receiver log: %ld frames\n", frames);
+    std::printf("  search      %6.3f s  %6.0f MB/s\n", t, mb / t);
+}
+
 void measure(const char* what, const std::string& prog, const std::string& log,
              const std::string& folder, const char* option = nullptr)
 {
@@ -125,10 +164,10 @@ int main(int argc, char** argv)
     std::string prog = argv[1], folder = argv[3];
     std::size_t bytes = std::strtoul(argv[2], nullptr, 10) * 1000000u;
     std::string survey = folder + "/survey.log", today = folder + "/today.log",
-                noise = folder + "/noise.log";
+                text = folder + "/today-ascii.log", noise = folder + "/noise.log";
     for (auto& [path, write] :
          {std::make_pair(survey, &write_survey), std::make_pair(today, &write_today),
-          std::make_pair(noise, &write_noise)}) {
+          std::make_pair(text, &write_today_ascii), std::make_pair(noise, &write_noise)}) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (!f || !write(f, bytes) || std::fclose(f) != 0) {
             std::fprintf(stderr, "throughput: cannot write %s\n", path.c_str());
@@ -136,10 +175,11 @@ int main(int argc, char** argv)
         }
     }
     measure("receiver log", prog, survey, folder);
+    measure_search(survey);
     measure("today's receivers, /all", prog, today, folder, "/all");
+    measure("today's receivers as ASCII, /all", prog, text, folder, "/all");
     measure("line noise", prog, noise, folder);
-    std::remove(survey.c_str());
-    std::remove(today.c_str());
-    std::remove(noise.c_str());
+    for (const std::string& path : {survey, today, text, noise})
+        std::remove(path.c_str());
     return 0;
 }
