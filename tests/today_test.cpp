@@ -231,6 +231,93 @@ TEST_F(today, bestxyz_is_converted_to_the_ellipsoid_and_takes_its_own_satellites
     EXPECT_EQ(feed(frames::make(x, at(131714900))), 0);
 }
 
+// v to `decimals` decimals as a correctly rounding print writes it, zeros
+// before it up to `width`. v must not lie within a thousandth of a unit of
+// the last decimal from a rounding tie, where the few ulps of a double's
+// result could tip the digit: such a point makes a poor case.
+std::string fixed_digits(long double v, int decimals, std::size_t width = 0)
+{
+    if (v < 0)
+        return "-" + fixed_digits(-v, decimals);
+    long double scaled = v * std::pow(10.0L, decimals);
+    EXPECT_GT(std::fabs(scaled - std::floor(scaled) - 0.5L), 1e-3L) << "near a tie: " << scaled;
+    std::string t = std::to_string(static_cast<long long>(std::floor(scaled + 0.5L)));
+    auto d = static_cast<std::size_t>(decimals);
+    if (t.size() <= d)
+        t.insert(0, d + 1 - t.size(), '0');
+    t.insert(t.size() - d, ".");
+    if (t.size() < width)
+        t.insert(0, width - t.size(), '0');
+    return t;
+}
+
+// BESTXYZ's positions as GGA and RMC print them, digit for digit, against
+// the same fixed-point conversion carried on in extended precision until it
+// no longer moves (from the spherical guess, WGS84's defining constants): a
+// dozen points from the equator to 79 degrees either way, from below the
+// ellipsoid to 20 km above it.
+TEST_F(today, bestxyz_digits_agree_with_the_conversion_in_extended_precision)
+{
+    if (std::numeric_limits<long double>::digits < 64)
+        GTEST_SKIP() << "long double is no wider than double here";
+    using strings = std::vector<std::string>;
+    const struct {
+        double lat, lon, h;
+    } points[] = {
+        {79.1234567, 12.3456789, 20000.0},   {-79.0001234, -123.456789, 15.25},
+        {0.0012345, 0.0023456, -30.5},       {-0.5432109, 179.9876543, 8848.86},
+        {45.6789012, -179.1234567, 20000.0}, {51.4778123, -0.0014567, 45.678},
+        {-33.8567844, 151.2152967, 58.0},    {60.1698557, 24.9383791, 19999.99},
+        {35.6761919, 139.6503106, 40.0},     {-54.8019121, -68.3029511, 7000.0},
+        {71.2906001, -156.7886833, 3.0},     {78.9234567, 11.9234567, 12345.678},
+    };
+    const long double a = 6378137.0L, f = 1 / 298.257223563L, e2 = f * (2 - f);
+    const long double degrees = 180 / 3.141592653589793238462643383279503L;
+    std::uint32_t ms = 131714000;
+    for (const auto& pt : points) {
+        // The frame's coordinates: any doubles near the point will do.
+        double phi = pt.lat / 180 * 3.141592653589793, lam = pt.lon / 180 * 3.141592653589793;
+        double n0 = 6378137.0 / std::sqrt(1 - 0.00669437999014 * std::sin(phi) * std::sin(phi));
+        frames::bestxyz b;
+        b.x = (n0 + pt.h) * std::cos(phi) * std::cos(lam);
+        b.y = (n0 + pt.h) * std::cos(phi) * std::sin(lam);
+        b.z = (n0 * (1 - 0.00669437999014) + pt.h) * std::sin(phi);
+
+        long double x = b.x, y = b.y, z = b.z, p = std::sqrt(x * x + y * y);
+        long double lat = std::atan2(z, p), n = a, h = 0, last = 10;
+        for (int i = 0; i < 100 && lat != last; ++i) {
+            last = lat;
+            long double sn = std::sin(lat);
+            n = a / std::sqrt(1 - e2 * sn * sn);
+            h = p / std::cos(lat) - n;
+            lat = std::atan2(z, p * (1 - e2 * n / (n + h)));
+        }
+        long double sn = std::sin(lat);
+        h = p / std::cos(lat) - a / std::sqrt(1 - e2 * sn * sn);
+        long double lon = std::atan2(y, x) * degrees;
+        lat *= degrees;
+        auto deg = [](long double v) { return static_cast<int>(std::fabs(v)); };
+        auto minutes = [&](long double v) { return (std::fabs(v) - deg(v)) * 60; };
+        char la[16], lo[16];
+        std::snprintf(la, sizeof la, "%02d", deg(lat));
+        std::snprintf(lo, sizeof lo, "%03d", deg(lon));
+        std::string ns = lat < 0 ? "S" : "N", ew = lon < 0 ? "W" : "E";
+
+        ASSERT_EQ(feed(frames::make(b, at(ms += 1000))), 2) << pt.lat;
+        auto l = fresh_lines();
+        ASSERT_EQ(l.size(), 2u);
+        EXPECT_EQ(
+            strings(l[0].begin() + 2, l[0].begin() + 10),
+            (strings{la + fixed_digits(minutes(lat), 4, 7), ns,
+                     lo + fixed_digits(minutes(lon), 4, 7), ew, "1", "08", "", fixed_digits(h, 2)}))
+            << pt.lat << " " << pt.lon << " " << pt.h;
+        EXPECT_EQ(strings(l[1].begin() + 3, l[1].begin() + 7),
+                  (strings{la + fixed_digits(minutes(lat), 7, 10), ns,
+                           lo + fixed_digits(minutes(lon), 7, 10), ew}))
+            << pt.lat << " " << pt.lon << " " << pt.h;
+    }
+}
+
 TEST_F(today, one_fix_an_epoch_whichever_logs_carry_it)
 {
     frames::bestpos p;
