@@ -391,7 +391,7 @@ TEST_F(today, the_inserted_leap_second_is_a_second_midnight)
 
 TEST_F(today, without_an_offset_fixes_are_counted_not_written)
 {
-    opt = {1, 1, 1, 1, 0};
+    opt = nmeaopt{}; // no /all, dated only by a TIME log
     EXPECT_EQ(feed(frames::make(frames::bestpos{}, at())), 0);
     frames::bestpos bad;
     bad.solstat = 1;
@@ -405,7 +405,7 @@ TEST_F(today, without_an_offset_fixes_are_counted_not_written)
 
 TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)
 {
-    opt = {1, 1, 1, 1, 0};
+    opt = nmeaopt{};
     opt.autoutc = 1;
     frames::inspva v;
     for (const std::string& f :
