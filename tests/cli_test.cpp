@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 #ifdef _WIN32
@@ -272,6 +277,101 @@ TEST(cli, hints_name_what_a_plain_run_left_out)
     EXPECT_EQ(r.code, 0);
 }
 
+// Every counter of the summary counts its own log: each log the run reads
+// comes a number of times of its own.
+TEST(cli, each_counter_of_the_summary_counts_its_own_log)
+{
+    std::string s;
+    frames::header h;
+    auto next = [&] {
+        h.msec += 100;
+        return h;
+    };
+    auto times = [&](int n, const std::function<std::string()>& make) {
+        for (int k = 0; k < n; ++k)
+            s += make();
+    };
+    frames::inspva v;
+    times(9, [&] { return frames::make(frames::bestpos{}, next()); });
+    times(10, [&] { return frames::make(frames::bestvel{}, next()); });
+    times(11, [&] { return frames::make_satvis({{5, 40, 100}}, next()); });
+    times(12, [&] { return frames::make_trackstat({{5, 0, 40}}, next()); });
+    times(13, [&] { return frames::make(frames::time{}, next()); });
+    times(14, [&] { return frames::make_psrdop(1.25f, next()); });
+    times(1, [&] { return frames::make(v, next()); });
+    times(2, [&] { return frames::make_short(v, next()); });
+    times(3, [&] { return frames::make(frames::inspvax{}, next()); });
+    times(4, [&] { return frames::make(frames::bestxyz{}, next()); });
+    times(5, [&] { return frames::make_psrdop2(1.5f, 0.8f, 1.2f, next()); });
+    times(6, [&] { return frames::make_satvis2(0, {{5, 40, 100}}, next()); });
+    times(7, [&] { return frames::make_heading(10.0f, next()); });
+    times(8, [&] { return frames::make_heading(20.0f, next(), 1335); });
+    scratch d;
+    write_file(d.file("run1.log"), s);
+    ran r = run_pellucid(d.path(), {"run1.log", "/all"});
+    EXPECT_EQ(r.code, 0);
+    std::string counts = summary(0, 9, 10, 11, 12, 13, 14);
+    counts = counts.substr(counts.find("BESTPOSB"));
+    std::size_t at = r.err.find("BESTPOSB");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.substr(at), counts + table_of_all(1, 2, 3, 4, 5, 6, 7, 8));
+}
+
+// A recording from which /all writes every sentence it can: a TIME, a
+// PSRDOP, a BESTVEL, a BESTPOS, a SATVIS with its TRACKSTAT, an INSPVAX and
+// a HEADING, each in its own epoch.
+std::string every_sentence_log()
+{
+    frames::header h;
+    h.week = 2448;
+    h.msec = 131714000;
+    frames::bestvel vel;
+    vel.speed = 2.5;
+    std::string s = frames::make(frames::time{}, h) + frames::make_psrdop(0.9f, h) +
+                    frames::make(vel, h) + frames::make(frames::bestpos{}, h) +
+                    frames::make_satvis({{5, 40, 100}, {12, 20, 200}}, h) +
+                    frames::make_trackstat({{5, 0, 40}, {12, 0, 35}}, h);
+    h.msec += 1000;
+    s += frames::make(frames::inspvax{}, h);
+    h.msec += 500;
+    return s + frames::make_heading(12.5f, h);
+}
+
+// Each switch drops exactly its own sentence from what /all writes, in the
+// whole run, and given twice it still does; /all given twice is /all.
+TEST(cli, each_switch_drops_its_own_sentence_given_once_or_twice)
+{
+    scratch d;
+    write_file(d.file("run1.log"), every_sentence_log());
+    auto lines_of = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "run1.log");
+        run_pellucid(d.path(), args);
+        std::vector<std::string> v;
+        std::string t = read_file(d.file("run1.nme"));
+        for (std::size_t at = 0, end; (end = t.find("\r\n", at)) != std::string::npos; at = end + 2)
+            v.push_back(t.substr(at, end - at));
+        return v;
+    };
+    const std::vector<std::string> all = lines_of({"/all"});
+    const std::string kinds[] = {"GGA", "RMC", "GSV", "ZDA", "GSA", "GST", "VTG", "HDT"};
+    for (const std::string& k : kinds)
+        ASSERT_TRUE(std::any_of(all.begin(), all.end(), [&](const std::string& l) {
+            return l.substr(3, 3) == k;
+        })) << k;
+    EXPECT_EQ(lines_of({"/all", "/all"}), all);
+    for (const std::string& k : kinds) {
+        std::vector<std::string> want;
+        for (const std::string& l : all)
+            if (l.substr(3, 3) != k)
+                want.push_back(l);
+        std::string sw = "/" + k;
+        std::transform(sw.begin(), sw.end(), sw.begin(),
+                       [](char c) { return static_cast<char>(std::tolower(c)); });
+        EXPECT_EQ(lines_of({"/all", sw}), want) << sw;
+        EXPECT_EQ(lines_of({sw, "/all", sw}), want) << sw << " twice";
+    }
+}
+
 // A log six folders deep, its path over 300 characters long: longer than
 // the plain form of a Windows name allows (MAX_PATH, 260).
 TEST(cli, names_longer_than_max_path_convert)
@@ -382,6 +482,70 @@ TEST(cli, a_read_error_leaves_the_earlier_output_as_it_was)
             EXPECT_EQ(names_in(d.path()), names{"logs.d"});
         }
     }
+}
+
+// An existing output that the user may not write is refused, as opening it
+// would be, and left as it was. Permissions must hold for the program: run
+// as root by the tests, it runs as nobody, in a folder anyone may write.
+// Windows has no such change of user: where the tests' own user may write
+// the read-only file (Wine run as root), the case cannot be made.
+TEST(cli, a_read_only_output_is_refused)
+{
+    namespace fs = std::filesystem;
+    scratch d;
+    write_file(d.file("run1.log"), read_file(sample_log));
+    write_file(d.file("run1.nme"), earlier);
+    fs::permissions(fs_path(d.file("run1.nme")),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(fs_path(d.path()), fs::perms::all);
+    if (on_windows && std::ofstream(fs_path(d.file("run1.nme")), std::ios::app).is_open()) {
+        fs::permissions(fs_path(d.file("run1.nme")), fs::perms::owner_write, fs::perm_options::add);
+        GTEST_SKIP() << "this user may write a read-only file here, and no other user can be taken";
+    }
+    launch as_nobody;
+    as_nobody.unprivileged = true;
+    ran r = run_pellucid(d.path(), {"run1.log"}, as_nobody);
+    fs::permissions(fs_path(d.file("run1.nme")), fs::perms::owner_write, fs::perm_options::add);
+    if (r.code == 127 && r.err.empty())
+        GTEST_SKIP() << "the program cannot be started as an unprivileged user here";
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, banner + echo() + "Output file run1.nme open error.\n");
+    EXPECT_EQ(read_file(d.file("run1.nme")), earlier);
+    EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.nme"}));
+}
+
+// A new file that cannot take the output name at the end is a write error,
+// and it is removed: the name becomes a folder while the run waits for its
+// input from a named pipe.
+TEST(cli, a_new_file_that_cannot_take_the_name_is_a_write_error_and_removed)
+{
+    scratch d;
+    std::string why = make_fifo(d.file("run1.log"));
+    if (!why.empty())
+        GTEST_SKIP() << "no named pipe can be made here: " << why;
+    ran r;
+    std::thread program([&] { r = run_pellucid(d.path(), {"run1.log"}); });
+    // The pipe opens for writing once the program has opened it to read.
+    std::FILE* w = std::fopen(d.file("run1.log").c_str(), "wb");
+    ASSERT_TRUE(w);
+    auto new_file = [&] {
+        for (const std::string& n : names_in(d.path()))
+            if (n.rfind(".run1.nme.pellucid-", 0) == 0)
+                return true;
+        return false;
+    };
+    for (int waited = 0; !new_file() && waited < 20000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(new_file());
+    std::filesystem::create_directory(fs_path(d.file("run1.nme")));
+    std::string log = read_file(sample_log);
+    std::fwrite(log.data(), 1, log.size(), w);
+    std::fclose(w);
+    program.join();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, banner + echo() + "Output file run1.nme write error.\n");
+    EXPECT_EQ(names_in(d.path()), (names{"run1.log", "run1.nme"}));
+    EXPECT_TRUE(names_in(d.file("run1.nme")).empty());
 }
 
 // A run that succeeds replaces the earlier output whole, also with nothing

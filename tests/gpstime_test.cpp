@@ -1,4 +1,5 @@
-// GPS week and seconds to the UTC time of a fix.
+// GPS week and seconds to the UTC time of a fix, against an oracle of the
+// date and time of day.
 #include "nmea/convert/gpstime.h"
 #include "nmea/state.h"
 
@@ -10,6 +11,54 @@
 #include <tuple>
 
 namespace {
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b)
+{
+    std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// The oracle: the date and time of day of the instant `week` weeks and `x`
+// seconds after the GPS epoch (1980-01-06 00:00:00), x finite and within
+// 2^52 s. The whole seconds, the day and the time of day are whole numbers,
+// the date comes by years that begin on 1 March, and the fraction of the
+// second is x less its floor: exact but for an x between -1 and 0, where
+// the double may round it up to 1.
+struct calendar {
+    std::int32_t year, month, day, hour, minute;
+    double second; // 0 to below 60 (60 for an x a hair below 0)
+};
+
+calendar gps_to_calendar(std::int32_t week, double x)
+{
+    double whole = std::floor(x);
+    std::int64_t s = week * std::int64_t(604800) + static_cast<std::int64_t>(whole);
+    std::int64_t days = floor_div(s, 86400), sod = s - days * 86400;
+    calendar c;
+    c.hour = static_cast<std::int32_t>(sod / 3600);
+    c.minute = static_cast<std::int32_t>(sod / 60 % 60);
+    c.second = static_cast<double>(sod % 60) + (x - whole);
+    // Days since 1 March of year 0 (1980-01-06 is day 722820 counting
+    // 0001-01-01 as day 1), in cycles of 400, 100, 4 and 1 years.
+    std::int64_t a = days + 722820 + 305;
+    std::int64_t q400 = a / 146097, e = a % 146097;
+    std::int64_t q100 = e / 36524, r = e % 36524;
+    std::int64_t q4 = r / 1461, f = r % 1461;
+    std::int64_t g = 400 * q400 + 100 * q100 + 4 * q4 + f / 365;
+    std::int64_t doy = a - (365 * g + g / 4 - g / 100 + g / 400);
+    if (doy == -1) { // 29 February closing a 4- or 400-year cycle
+        g -= 1;
+        doy = 365;
+    }
+    auto month_start = [](std::int64_t i) { return (306 * (i + 1)) / 10 - 122; };
+    std::int64_t i = 3; // March ... 14 = February
+    while (i < 14 && doy >= month_start(i + 1))
+        ++i;
+    c.day = static_cast<std::int32_t>(doy - month_start(i) + 1);
+    c.month = static_cast<std::int32_t>(i > 12 ? i - 12 : i);
+    c.year = static_cast<std::int32_t>(i > 12 ? g + 1 : g);
+    return c;
+}
 
 std::string fix_time(std::int32_t week, double tow, double utcoffset)
 {
@@ -81,11 +130,52 @@ TEST(gpstime, dates_agree_with_an_independent_count_of_days)
         std::int64_t days = s >= 0 ? s / 86400 : -((-s + 86399) / 86400);
         ASSERT_EQ(days_from_civil(c.year, c.month, c.day) - epoch, days)
             << week << " " << x << " -> " << c.year << "-" << c.month << "-" << c.day;
-        // The time of day comes from floating steps: it may land a hair
-        // below a whole minute (59.9999999 s), never further off.
         double sod = static_cast<double>(s - days * 86400) + (x - std::floor(x));
-        ASSERT_NEAR(c.hour * 3600.0 + c.minute * 60.0 + c.second, sod, 1e-6) << week << " " << x;
+        ASSERT_EQ(c.hour * 3600.0 + c.minute * 60.0 + c.second, sod) << week << " " << x;
         ASSERT_LT(c.second, 60.0);
+        ASSERT_LT(c.minute, 60);
+    }
+}
+
+// Whole hours and midnights are exact, on any day of the week and days
+// before or after it: 43200 s is 12:00:00, 86400 s the next day's 00:00:00.
+TEST(gpstime, whole_hours_and_midnights)
+{
+    const std::int64_t start = days_from_civil(2024, 12, 15); // week 2345 begins
+    for (std::int64_t h = -50; h <= 8 * 24 + 50; ++h) {
+        for (std::int32_t week : {2345, 2344}) {
+            double x = static_cast<double>(h * 3600 + (2345 - week) * 604800);
+            calendar c = gps_to_calendar(week, x);
+            EXPECT_EQ(days_from_civil(c.year, c.month, c.day) - start, floor_div(h, 24)) << x;
+            EXPECT_EQ(c.hour, floor_div(h, 24) * -24 + h) << x;
+            EXPECT_EQ(c.minute, 0) << x;
+            EXPECT_EQ(c.second, 0.0) << x;
+        }
+    }
+    calendar noon = gps_to_calendar(2345, 43200.0), next = gps_to_calendar(2345, 86400.0);
+    EXPECT_EQ(std::make_tuple(noon.day, noon.hour, noon.minute, noon.second),
+              std::make_tuple(15, 12, 0, 0.0));
+    EXPECT_EQ(std::make_tuple(next.day, next.hour, next.minute, next.second),
+              std::make_tuple(16, 0, 0, 0.0));
+}
+
+// The time of a fix agrees with the oracle at times whose fraction of a
+// second is a whole number of milliseconds in binary (eighths), over any
+// week and offsets of days either way.
+TEST(gpstime, fix_times_agree_with_the_oracle)
+{
+    std::mt19937_64 rng(3);
+    for (int i = 0; i < 200000; ++i) {
+        auto week = static_cast<std::int32_t>(rng() % 65536);
+        double x = static_cast<double>(static_cast<std::int64_t>(rng() % 2419200) - 907200) +
+                   static_cast<double>(rng() % 8) / 8.0;
+        double offset = -static_cast<double>(rng() % 40);
+        calendar c = gps_to_calendar(week, x);
+        auto sec = static_cast<int>(c.second);
+        char want[64];
+        std::snprintf(want, sizeof want, "%04d-%02d-%02d %02d:%02d:%02d.%02d", c.year, c.month,
+                      c.day, c.hour, c.minute, sec, static_cast<int>((c.second - sec) * 100));
+        ASSERT_EQ(fix_time(week, x - offset, offset), want) << week << " " << x;
     }
 }
 

@@ -162,6 +162,15 @@ TEST(options, utc_auto_and_all)
     EXPECT_EQ(utc_line({L"/all", L"/utc", L"5"}), "-5 sec");
     EXPECT_EQ(utc_line({L"/all"}), "auto");
     EXPECT_EQ(utc_line({L"/all", L"/utc", L"5", L"/utc", L"auto"}), "auto");
+    // A manual offset dates every fix: no table, whatever came before it.
+    for (const auto& args :
+         std::vector<std::vector<std::wstring>>{{L"/all", L"/utc", L"5"},
+                                                {L"/utc", L"5", L"/all"},
+                                                {L"/utc", L"auto", L"/utc", L"5"},
+                                                {L"/utc", L"5"},
+                                                {}})
+        EXPECT_FALSE(auto_utc(parse(args).opt)) << args.size();
+    EXPECT_TRUE(auto_utc(parse({L"/all"}).opt));
     // Only the word itself.
     for (const wchar_t* bad : {L"autox", L" auto", L"aut", L"auto "}) {
         parsed q = parse({L"/utc", bad});

@@ -47,6 +47,14 @@ TEST(outpath, members_of_a_split)
     EXPECT_EQ(q.fname, L"run1");
     EXPECT_EQ(q.drive + q.dir + q.ext + q.extnodot, L"");
 
+    // A drive alone, or a drive and a name: the drive is never the name.
+    for (const wchar_t* d : {L"C:", L"C:run1"}) {
+        pathsplit r(d);
+        EXPECT_EQ(r.drive, L"C:");
+        EXPECT_EQ(r.dir, L"");
+        EXPECT_EQ(r.fname, std::wstring(d).substr(2));
+    }
+
     // Splitting again replaces every member.
     p.split(L"/a.b/c");
     EXPECT_EQ(p.drive + p.dir + p.fname + p.ext, p.path);

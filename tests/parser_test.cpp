@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -130,25 +132,38 @@ TEST(short_frames, a_bad_crc_asks_for_all_but_the_first_byte)
 
 // A sync word that the end of the bytes at hand cuts off is not found, even
 // when the bytes after the end, readable but not the caller's to look at,
-// complete it; a whole one before it, or ending right at the end, is.
+// complete it; a whole one before it, or ending right at the end, is. The
+// same bytes in an allocation of exactly n bytes: nothing past it is read
+// (AddressSanitizer watches that).
 TEST(sync, a_word_cut_by_the_end_is_not_found_whatever_follows)
 {
-    const std::uint8_t word[] = {0xAA, 0x44, 0x12, 0x1C};
+    const std::vector<std::uint8_t> words[] = {{0xAA, 0x44, 0x12, 0x1C}, {0xAA, 0x44, 0x13}};
     std::vector<std::uint8_t> b(256);
-    for (int n = 1; n <= 150; ++n) {
-        for (int inside = 1; inside <= 3 && inside <= n; ++inside) {
-            std::fill(b.begin(), b.end(), std::uint8_t(0xAA));
-            std::copy(word, word + 4, b.begin() + (n - inside));
-            ASSERT_EQ(sync_at(b.data(), n), -1) << n << " " << inside;
-            if (n - inside >= 4) {
-                std::copy(word, word + 4, b.begin() + (n - inside - 4));
-                ASSERT_EQ(sync_at(b.data(), n), n - inside - 4) << n << " " << inside;
+    auto found = [&](int n) {
+        int at = sync_at(b.data(), n);
+        std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[static_cast<std::size_t>(n)]);
+        std::copy(b.begin(), b.begin() + n, exact.get());
+        EXPECT_EQ(sync_at(exact.get(), n), at) << n;
+        return at;
+    };
+    for (const auto& word : words) {
+        const int len = static_cast<int>(word.size());
+        for (int n = 1; n <= 150; ++n) {
+            for (int inside = 1; inside < len && inside <= n; ++inside)
+                for (std::uint8_t fill : {0xAA, 0x00}) {
+                    std::fill(b.begin(), b.end(), fill);
+                    std::copy(word.begin(), word.end(), b.begin() + (n - inside));
+                    ASSERT_EQ(found(n), -1) << n << " " << inside << " of " << len;
+                    if (n - inside >= len) {
+                        std::copy(word.begin(), word.end(), b.begin() + (n - inside - len));
+                        ASSERT_EQ(found(n), n - inside - len) << n << " " << inside;
+                    }
+                }
+            if (n >= len) {
+                std::fill(b.begin(), b.end(), std::uint8_t(0x44));
+                std::copy(word.begin(), word.end(), b.begin() + (n - len));
+                ASSERT_EQ(found(n), n - len) << n << " of " << len;
             }
-        }
-        if (n >= 4) {
-            std::fill(b.begin(), b.end(), std::uint8_t(0x44));
-            std::copy(word, word + 4, b.begin() + (n - 4));
-            ASSERT_EQ(sync_at(b.data(), n), n - 4) << n;
         }
     }
 }

@@ -152,6 +152,41 @@ TEST(platform, output_names_and_new_files_beside_them)
     EXPECT_TRUE(sys::remove_file(t3));
 }
 
+// A new file never takes over a file that has its name: with the seed of
+// the names fixed, each call tries the same names in turn; a file at the
+// first keeps its bytes, and the new file gets the next name free.
+TEST(platform, a_new_file_never_takes_over_a_file_of_its_name)
+{
+    scratch d;
+    std::wstring out = sys::from_bytes(d.file("run1.nme"));
+    sys::fix_temp_seed(20261208);
+    std::wstring t[3];
+    for (int k = 0; k < 3; ++k) {
+        std::FILE* f = sys::open_temp(out, t[k]);
+        ASSERT_TRUE(f) << k;
+        EXPECT_TRUE(sys::write(f, "ab", static_cast<std::size_t>(k)));
+        std::fclose(f);
+    }
+    sys::fix_temp_seed(-1);
+    EXPECT_NE(t[1], t[0]);
+    EXPECT_NE(t[2], t[0]);
+    EXPECT_NE(t[2], t[1]);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(read_file(sys::to_bytes(t[k])), std::string("ab", static_cast<std::size_t>(k)));
+        EXPECT_EQ(utf8_name(fs_path(sys::to_bytes(t[k])).filename()).substr(0, 19),
+                  ".run1.nme.pellucid-");
+    }
+    // Removed, the first name is the first tried again.
+    EXPECT_TRUE(sys::remove_file(t[0]));
+    sys::fix_temp_seed(20261208);
+    std::wstring again;
+    std::FILE* f = sys::open_temp(out, again);
+    sys::fix_temp_seed(-1);
+    ASSERT_TRUE(f);
+    std::fclose(f);
+    EXPECT_EQ(again, t[0]);
+}
+
 // Writes can be made to fail after a number of bytes, as on a full disk:
 // the bytes before the limit are written, none after.
 TEST(platform, write_failure_can_be_injected)

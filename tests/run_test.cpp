@@ -114,6 +114,30 @@ TEST(run, an_output_held_open_elsewhere)
     EXPECT_EQ(names_in(d.path()), (std::vector<std::string>{"in.log", "in.nme"}));
 }
 
+// A file that already has the first name the run would give its new file
+// is left as it was: the run writes under another name, which takes the
+// output name, and leaves nothing else.
+TEST(run, a_file_at_the_new_files_name_is_left_as_it_was)
+{
+    scratch d;
+    write_file(d.file("in.log"), read_file(SOURCE_DIR "/examples/sample.log"));
+    std::wstring in = sys::from_bytes(d.file("in.log"));
+    std::wstring out = sys::from_bytes(d.file("in.nme")), theirs;
+    sys::fix_temp_seed(7);
+    std::FILE* f = sys::open_temp(out, theirs); // learns the first name
+    ASSERT_TRUE(f);
+    EXPECT_TRUE(sys::write(f, "theirs", 6));
+    std::fclose(f);
+    std::string console;
+    int code = run_in_process({in}, console);
+    sys::fix_temp_seed(-1);
+    EXPECT_EQ(code, 0) << console;
+    EXPECT_TRUE(read_file(d.file("in.nme")) == read_file(SOURCE_DIR "/tests/golden/sample.nme"));
+    std::string name = utf8_name(fs_path(sys::to_bytes(theirs)).filename());
+    EXPECT_EQ(read_file(d.file(name)), "theirs");
+    EXPECT_EQ(names_in(d.path()), (std::vector<std::string>{name, "in.log", "in.nme"}));
+}
+
 TEST(run, summary_counts_the_good_frames_of_each_log)
 {
     using frames::make;

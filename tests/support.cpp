@@ -23,6 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -197,6 +198,11 @@ ran run_pellucid(const std::string& dir, const std::vector<std::string>& args, c
             std::signal(SIGXFSZ, SIG_IGN); // kept across exec: a write past the limit fails
             rlimit lim{static_cast<rlim_t>(how.file_size), static_cast<rlim_t>(how.file_size)};
             if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
+                _exit(127);
+        }
+        if (how.unprivileged && geteuid() == 0) {
+            const uid_t nobody = 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
                 _exit(127);
         }
         std::vector<char*> argv;

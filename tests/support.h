@@ -25,6 +25,10 @@ struct launch {
     // (POSIX: RLIMIT_FSIZE, with its signal ignored so that the write fails
     // instead); -1, and on Windows always, no limit.
     long long file_size = -1;
+    // When set and the tests run as root (who may write any file), the
+    // program runs as user and group 65534 (nobody), for whom permissions
+    // hold (POSIX); otherwise as the tests' own user.
+    bool unprivileged = false;
 };
 
 // Runs the pellucid executable in folder dir with the given arguments.

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -102,6 +103,38 @@ TEST_F(today, an_inspvax_fix_is_a_whole_fix_with_its_velocity)
         EXPECT_EQ(feed(frames::make(x, at(131800000))), 0) << status;
         EXPECT_EQ(s.speed, 5.0) << status;
     }
+}
+
+// The INS statuses of a usable solution, high variance (2), good (3), dead
+// reckoning (6) and alignment complete (7), make a fix from INSPVA,
+// INSPVAS and INSPVAX alike; the others none.
+TEST_F(today, ins_statuses_of_a_solution_make_a_fix_from_each_ins_log)
+{
+    std::uint32_t ms = 131714700;
+    for (std::uint32_t status = 0; status <= 10; ++status) {
+        int want = status == 2 || status == 3 || status == 6 || status == 7 ? 2 : 0;
+        frames::inspvax x = moving();
+        frames::inspva v;
+        x.status = v.status = status;
+        EXPECT_EQ(feed(frames::make(x, at(ms += 1000))), want) << status;
+        EXPECT_EQ(feed(frames::make(v, at(ms += 1000))), want) << status;
+        EXPECT_EQ(feed(frames::make_short(v, at(ms += 1000))), want) << status;
+    }
+}
+
+// With no BESTPOS anywhere, an INSPVAX gives the INSPVA after it the type
+// of its GNSS solution, as it gives it the undulation.
+TEST_F(today, an_inspvax_alone_gives_the_next_inspva_its_solution_type)
+{
+    feed(frames::make(moving(), at(131714000)));
+    frames::inspva v;
+    v.height = 100.0;
+    feed(frames::make(v, at(131714100)));
+    auto l = fresh_lines();
+    ASSERT_EQ(l.size(), 4u);
+    EXPECT_EQ(l[2][6], "5");
+    EXPECT_EQ(l[2][9], "77.50");
+    EXPECT_EQ(l[2][11], "22.50");
 }
 
 TEST_F(today, inspva_takes_quality_undulation_and_satellites_from_the_latest_logs)
@@ -199,6 +232,93 @@ TEST_F(today, bestxyz_is_converted_to_the_ellipsoid_and_takes_its_own_satellites
     EXPECT_EQ(feed(frames::make(x, at(131714900))), 0);
 }
 
+// v to `decimals` decimals as a correctly rounding print writes it, zeros
+// before it up to `width`. v must not lie within a thousandth of a unit of
+// the last decimal from a rounding tie, where the few ulps of a double's
+// result could tip the digit: such a point makes a poor case.
+std::string fixed_digits(long double v, int decimals, std::size_t width = 0)
+{
+    if (v < 0)
+        return "-" + fixed_digits(-v, decimals);
+    long double scaled = v * std::pow(10.0L, decimals);
+    EXPECT_GT(std::fabs(scaled - std::floor(scaled) - 0.5L), 1e-3L) << "near a tie: " << scaled;
+    std::string t = std::to_string(static_cast<long long>(std::floor(scaled + 0.5L)));
+    auto d = static_cast<std::size_t>(decimals);
+    if (t.size() <= d)
+        t.insert(0, d + 1 - t.size(), '0');
+    t.insert(t.size() - d, ".");
+    if (t.size() < width)
+        t.insert(0, width - t.size(), '0');
+    return t;
+}
+
+// BESTXYZ's positions as GGA and RMC print them, digit for digit, against
+// the same fixed-point conversion carried on in extended precision until it
+// no longer moves (from the spherical guess, WGS84's defining constants): a
+// dozen points from the equator to 79 degrees either way, from below the
+// ellipsoid to 20 km above it.
+TEST_F(today, bestxyz_digits_agree_with_the_conversion_in_extended_precision)
+{
+    if (std::numeric_limits<long double>::digits < 64)
+        GTEST_SKIP() << "long double is no wider than double here";
+    using strings = std::vector<std::string>;
+    const struct {
+        double lat, lon, h;
+    } points[] = {
+        {79.1234567, 12.3456789, 20000.0},   {-79.0001234, -123.456789, 15.25},
+        {0.0012345, 0.0023456, -30.5},       {-0.5432109, 179.9876543, 8848.86},
+        {45.6789012, -179.1234567, 20000.0}, {51.4778123, -0.0014567, 45.678},
+        {-33.8567844, 151.2152967, 58.0},    {60.1698557, 24.9383791, 19999.99},
+        {35.6761919, 139.6503106, 40.0},     {-54.8019121, -68.3029511, 7000.0},
+        {71.2906001, -156.7886833, 3.0},     {78.9234567, 11.9234567, 12345.678},
+    };
+    const long double a = 6378137.0L, f = 1 / 298.257223563L, e2 = f * (2 - f);
+    const long double degrees = 180 / 3.141592653589793238462643383279503L;
+    std::uint32_t ms = 131714000;
+    for (const auto& pt : points) {
+        // The frame's coordinates: any doubles near the point will do.
+        double phi = pt.lat / 180 * 3.141592653589793, lam = pt.lon / 180 * 3.141592653589793;
+        double n0 = 6378137.0 / std::sqrt(1 - 0.00669437999014 * std::sin(phi) * std::sin(phi));
+        frames::bestxyz b;
+        b.x = (n0 + pt.h) * std::cos(phi) * std::cos(lam);
+        b.y = (n0 + pt.h) * std::cos(phi) * std::sin(lam);
+        b.z = (n0 * (1 - 0.00669437999014) + pt.h) * std::sin(phi);
+
+        long double x = b.x, y = b.y, z = b.z, p = std::sqrt(x * x + y * y);
+        long double lat = std::atan2(z, p), n = a, h = 0, last = 10;
+        for (int i = 0; i < 100 && lat != last; ++i) {
+            last = lat;
+            long double sn = std::sin(lat);
+            n = a / std::sqrt(1 - e2 * sn * sn);
+            h = p / std::cos(lat) - n;
+            lat = std::atan2(z, p * (1 - e2 * n / (n + h)));
+        }
+        long double sn = std::sin(lat);
+        h = p / std::cos(lat) - a / std::sqrt(1 - e2 * sn * sn);
+        long double lon = std::atan2(y, x) * degrees;
+        lat *= degrees;
+        auto deg = [](long double v) { return static_cast<int>(std::fabs(v)); };
+        auto minutes = [&](long double v) { return (std::fabs(v) - deg(v)) * 60; };
+        char la[16], lo[16];
+        std::snprintf(la, sizeof la, "%02d", deg(lat));
+        std::snprintf(lo, sizeof lo, "%03d", deg(lon));
+        std::string ns = lat < 0 ? "S" : "N", ew = lon < 0 ? "W" : "E";
+
+        ASSERT_EQ(feed(frames::make(b, at(ms += 1000))), 2) << pt.lat;
+        auto l = fresh_lines();
+        ASSERT_EQ(l.size(), 2u);
+        EXPECT_EQ(
+            strings(l[0].begin() + 2, l[0].begin() + 10),
+            (strings{la + fixed_digits(minutes(lat), 4, 7), ns,
+                     lo + fixed_digits(minutes(lon), 4, 7), ew, "1", "08", "", fixed_digits(h, 2)}))
+            << pt.lat << " " << pt.lon << " " << pt.h;
+        EXPECT_EQ(strings(l[1].begin() + 3, l[1].begin() + 7),
+                  (strings{la + fixed_digits(minutes(lat), 7, 10), ns,
+                           lo + fixed_digits(minutes(lon), 7, 10), ew}))
+            << pt.lat << " " << pt.lon << " " << pt.h;
+    }
+}
+
 TEST_F(today, one_fix_an_epoch_whichever_logs_carry_it)
 {
     frames::bestpos p;
@@ -272,7 +392,7 @@ TEST_F(today, the_inserted_leap_second_is_a_second_midnight)
 
 TEST_F(today, without_an_offset_fixes_are_counted_not_written)
 {
-    opt = {{1, 1, 1, 1, 0}};
+    opt = nmeaopt{}; // no /all, dated only by a TIME log
     EXPECT_EQ(feed(frames::make(frames::bestpos{}, at())), 0);
     frames::bestpos bad;
     bad.solstat = 1;
@@ -361,7 +481,7 @@ TEST_F(today, differential_and_rtk_fixes_give_gga_their_corrections)
 
 TEST_F(today, without_all_the_new_logs_and_short_frames_are_only_counted)
 {
-    opt = {{1, 1, 1, 1, 0}};
+    opt = nmeaopt{};
     opt.autoutc = 1;
     frames::inspva v;
     for (const std::string& f :
@@ -592,6 +712,23 @@ TEST_F(adds, the_first_satvis2_ends_the_pairing_of_satvis_and_trackstat_for_good
     EXPECT_EQ(store->count[log_satvis2], 2);
 }
 
+// A TRACKSTAT waiting for its SATVIS when the first SATVIS2 comes is
+// dropped with it: nothing is written for it, then or later; the next
+// TRACKSTAT writes the new lists.
+TEST_F(adds, the_first_satvis2_drops_a_trackstat_waiting_for_its_satvis)
+{
+    feed(frames::make_satvis({{5, 40, 100}}));
+    EXPECT_EQ(feed(frames::make_trackstat({primary(0, 5, 40.0f)})), 1);
+    EXPECT_EQ(feed(frames::make_trackstat({primary(0, 5, 41.0f)})), 0);
+    fresh_lines();
+    EXPECT_EQ(feed(frames::make_satvis2(0, sats({{7, 30}}))), 0);
+    EXPECT_EQ(feed(frames::make(frames::time{})), 1);
+    EXPECT_EQ(kinds(), strings{"ZDA"});
+    EXPECT_EQ(feed(frames::make_trackstat({primary(0, 7, 42.0f)})), 1);
+    EXPECT_EQ(fresh_lines(),
+              (std::vector<strings>{{"$GPGSV", "1", "1", "1", "07", "30", "100", "42"}}));
+}
+
 TEST_F(adds, a_group_holds_at_most_36_satellites_gps_before_sbas)
 {
     std::vector<frames::satellite> g, b;
@@ -606,4 +743,72 @@ TEST_F(adds, a_group_holds_at_most_36_satellites_gps_before_sbas)
     EXPECT_EQ(l[0][3], "36");
     EXPECT_EQ(l[8][4], "33"); // SBAS 120, after the 32 GPS satellites
     EXPECT_EQ(l[8].size(), 4u + 4 * 4);
+
+    // A system's list longer than its group ends there: forty BeiDou
+    // satellites in view leave the QZSS list before them as it was.
+    std::vector<frames::satellite> forty;
+    for (int i = 1; i <= 40; ++i)
+        forty.push_back({static_cast<std::int16_t>(i), 10.0, 20.0});
+    feed(frames::make_satvis2(7, sats({{193, 60}, {194, 30}})));
+    feed(frames::make_satvis2(6, forty));
+    EXPECT_EQ(feed(frames::make_trackstat({})), 19);
+    l = fresh_lines();
+    EXPECT_EQ(l[9], (strings{"$GBGSV", "9", "1",  "36", "01",  "10", "020", "",   "02",  "10",
+                             "020",    "",  "03", "10", "020", "",   "04",  "10", "020", ""}));
+    EXPECT_EQ(l[17][4], "33");
+    EXPECT_EQ(l[18],
+              (strings{"$GQGSV", "1", "1", "2", "01", "60", "100", "", "02", "30", "100", ""}));
+}
+
+// SBAS PRNs 120 to 151 are written as 33 to 64 and no others (152 to 158
+// would take GLONASS's numbers); GLONASS slots 1 to 32 (channels 38 to 69)
+// as 65 to 96: from SATVIS2 lists and from a TRACKSTAT alone.
+TEST_F(adds, sbas_and_glonass_numbers_to_the_ends_of_their_ranges)
+{
+    using listing = std::vector<std::tuple<std::string, int, std::string>>;
+    // Talker, number and C/No of each satellite of the lines since the last call.
+    auto listed = [&] {
+        listing v;
+        for (const auto& l : fresh_lines())
+            for (std::size_t i = 4; i + 3 < l.size(); i += 4)
+                v.emplace_back(l[0].substr(1, 2), std::stoi(l[i]), l[i + 3]);
+        return v;
+    };
+    std::vector<frames::channel> chans;
+    std::vector<frames::satellite> sbas, glonass;
+    listing want;
+    for (int prn = 110; prn <= 165; ++prn) {
+        chans.push_back(primary(2, prn, static_cast<float>(prn - 100)));
+        sbas.push_back({static_cast<std::int16_t>(prn), 10.0, 20.0});
+        if (prn >= 120 && prn <= 151)
+            want.emplace_back("GP", prn - 87, std::to_string(prn - 100));
+    }
+    for (int slot = -2; slot <= 36; ++slot) {
+        chans.push_back(primary(1, slot + 37, static_cast<float>(slot + 20)));
+        glonass.push_back({static_cast<std::int16_t>(slot), 10.0, 20.0});
+        if (slot >= 1 && slot <= 32)
+            want.emplace_back("GL", 64 + slot, std::to_string(slot + 20));
+    }
+    feed(frames::make_trackstat(chans));
+    EXPECT_EQ(listed(), want);
+    feed(frames::make_satvis2(2, sbas));
+    feed(frames::make_satvis2(1, glonass));
+    feed(frames::make_trackstat(chans));
+    EXPECT_EQ(listed(), want);
+}
+
+// A short frame longer than its slot keeps only what the slot holds: a
+// short BESTPOS of 255 body bytes, whose bytes past its slot are those of
+// a BESTVEL's header, gives no velocity.
+TEST_F(adds, a_short_frame_longer_than_its_slot_stays_in_it)
+{
+    std::string body = frames::body_of(frames::make(frames::bestpos{}, at()));
+    ASSERT_EQ(body.size(), 72u); // as much as the slot holds
+    body += frames::make(frames::bestvel{}).substr(0, 28);
+    body.resize(255, '\x07');
+    EXPECT_EQ(feed(frames::short_frame(42, body, at())), 3);
+    EXPECT_EQ(kinds(), (strings{"GGA", "GST", "RMC"}));
+    feed(frames::make(frames::bestpos{}, at(131715700)));
+    auto l = fresh_lines();
+    EXPECT_EQ(l[2][7] + l[2][8], "");
 }

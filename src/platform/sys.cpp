@@ -24,6 +24,7 @@ namespace sys {
 namespace {
 int grab_countdown = -1;
 std::int64_t write_budget = -1;
+std::int64_t fixed_seed = -1;
 
 // The folder part of a path, separators and drive included (empty for a
 // bare name), and the name after it.
@@ -62,7 +63,18 @@ std::wstring temp_name(const std::wstring& path, std::uint64_t seed, int attempt
 }
 
 std::uint64_t calls = 0;
+
+// The seed of a call's names: the one drawn, unless a test fixed it.
+std::uint64_t seed_of(std::uint64_t drawn)
+{
+    return fixed_seed >= 0 ? static_cast<std::uint64_t>(fixed_seed) : drawn;
+}
 } // namespace
+
+void fix_temp_seed(std::int64_t seed)
+{
+    fixed_seed = seed;
+}
 
 void fail_write_after(std::int64_t n)
 {
@@ -234,8 +246,8 @@ std::FILE* open_temp(const std::wstring& path, std::wstring& temp)
 {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    std::uint64_t seed = static_cast<std::uint64_t>(now.QuadPart) ^
-                         std::uint64_t(GetCurrentProcessId()) << 32 ^ ++calls << 48;
+    std::uint64_t seed = seed_of(static_cast<std::uint64_t>(now.QuadPart) ^
+                                 std::uint64_t(GetCurrentProcessId()) << 32 ^ ++calls << 48);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::wstring name = temp_name(path, seed, attempt);
         HANDLE h = CreateFileW(long_name(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -411,7 +423,7 @@ std::FILE* open_temp(const std::wstring& path, std::wstring& temp)
     bool keep_mode = lstat(to_bytes(path).c_str(), &old) == 0 && S_ISREG(old.st_mode);
     auto now = static_cast<std::uint64_t>(
         std::chrono::system_clock::now().time_since_epoch().count()); // whatever its unit
-    std::uint64_t seed = now ^ static_cast<std::uint64_t>(getpid()) << 40 ^ ++calls << 56;
+    std::uint64_t seed = seed_of(now ^ static_cast<std::uint64_t>(getpid()) << 40 ^ ++calls << 56);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::wstring name = temp_name(path, seed, attempt);
         std::string bytes = to_bytes(name);

@@ -46,6 +46,11 @@ bool can_write(const std::wstring& path);
 // the regular file at path, if there is one. Null when it cannot be made.
 std::FILE* open_temp(const std::wstring& path, std::wstring& temp);
 
+// Tests can fix the seed of those names, so that the names tried, one after
+// another, are the same at every call and known beforehand (-1, the default,
+// draws a seed from the clock, the process and a count of the calls).
+void fix_temp_seed(std::int64_t seed);
+
 // Gives the file `from` the name `to`, replacing the file of that name in
 // one step; false when that fails.
 bool replace(const std::wstring& from, const std::wstring& to);

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::int64_t week_seconds = 604800;
-constexpr std::int64_t day_seconds = 86400;
 constexpr std::int64_t week_ms = 604800000;
 constexpr std::int64_t day_ms = 86400000;
 constexpr std::int64_t epoch_day = 722820; // 1980-01-06, counting 0001-01-01 as day 1
@@ -18,18 +16,6 @@ constexpr std::int64_t epoch_day = 722820; // 1980-01-06, counting 0001-01-01 as
 constexpr std::int64_t month_start(std::int64_t i)
 {
     return (306 * (i + 1)) / 10 - 122;
-}
-
-// std::floor, without a library call for the values a time takes: below
-// 2^52 a double's whole part fits 64 bits exactly.
-double floor_of(double x)
-{
-    if (!(std::fabs(x) < 4503599627370496.0))
-        return std::floor(x);
-    auto t = static_cast<double>(static_cast<std::int64_t>(x));
-    if (t > x)
-        t -= 1.0;
-    return t == 0.0 ? x * 0.0 : t; // floor(-0.0) is -0.0
 }
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b)
@@ -68,16 +54,8 @@ std::int64_t round_ms(double x)
     return floor_div(twice + 1, 2);
 }
 
-// Days since the GPS epoch of the instant `week` weeks and `x` seconds after
-// it. Whole seconds are 64-bit: instants after 2048 stay exact.
-std::int64_t day_of(std::int32_t week, double x)
-{
-    std::int64_t s = week * week_seconds + static_cast<std::int64_t>(floor_of(x));
-    return floor_div(s, day_seconds);
-}
-
 // The proleptic Gregorian date of a day counted from the GPS epoch.
-void date_of(std::int64_t days, calendar& c)
+void date_of(std::int64_t days, daydate& c)
 {
     std::int64_t a = days + epoch_day + 305; // days since 1 March of year 0
     std::int64_t q400 = a / 146097, e = a % 146097;
@@ -97,39 +75,7 @@ void date_of(std::int64_t days, calendar& c)
     c.year = static_cast<std::int32_t>(i > 12 ? g + 1 : g);
 }
 
-// The time of day, from x alone: a week is a whole number of days.
-void time_of(double x, calendar& c)
-{
-    double fd = x / 86400.0;
-    double day = floor_of(fd);
-    double h = (fd - day) * 24.0;
-    // A negative x a hair before midnight can make the fraction of fd round
-    // up to a whole day (24 h), and a tiny one can make fd underflow to -0,
-    // a day after the date's day; either way the instant is the end of the
-    // date's day: 23:59 and 60 s, which the rounding to hundredths carries
-    // into 00:00:00.00 of the next day.
-    if (h >= 24.0 || day != static_cast<double>(
-                                floor_div(static_cast<std::int64_t>(floor_of(x)), day_seconds))) {
-        c.hour = 23;
-        c.minute = 59;
-        c.second = 60.0;
-        return;
-    }
-    double m = (h - floor_of(h)) * 60.0;
-    c.hour = static_cast<std::int32_t>(h);
-    c.minute = static_cast<std::int32_t>(m);
-    c.second = (m - floor_of(m)) * 60.0;
-}
-
 } // namespace
-
-calendar gps_to_calendar(std::int32_t week, double x)
-{
-    calendar c;
-    date_of(day_of(week, x), c);
-    time_of(x, c);
-    return c;
-}
 
 void set_fix_time(nmeastate& s)
 {
@@ -143,9 +89,9 @@ void set_fix_time(nmeastate& s)
     auto ms = static_cast<std::int32_t>(t - d * day_ms);
     daydate& last = s.lastday;
     if (!last.known || last.dayno != d) {
-        calendar c;
-        date_of(d, c);
-        last = {d, c.year, c.month, c.day, true};
+        date_of(d, last);
+        last.dayno = d;
+        last.known = true;
     }
     s.year = last.year;
     s.month = last.month;
