@@ -400,6 +400,7 @@ TEST(framing, damaged_ascii_candidates)
     const std::string early_short = frames::short_frame(508, frames::body_of(ins).substr(0, 20));
     const std::string trackstat = frames::make_trackstat({{3, 0, 40.5f}, {45, 0, 30}}, at_ms(7));
     const std::string track_short = frames::short_frame(83, frames::body_of(trackstat), at_ms(7));
+    const std::string heading2 = frames::make_heading(1.5f, at_ms(7), 1335);
     // A short log's body holds at most 255 bytes: SATVIS with 6 records
     // (252 bytes) is read, with 7 (292) not; a long frame at most 4095:
     // PSRDOP with 1008 satellites (4092) is read, with 1009 not.
@@ -440,6 +441,15 @@ TEST(framing, damaged_ascii_candidates)
          renamed(hash, "BESTPOSA", "BESTPOSA_1") + renamed(pct, "INSPVASA", "INSPVASA_12") +
              "\r\n" + renamed(angle, "BESTPOS", "BESTPOS_2"),
          {got_pos, got_ins, got_pos}},
+        {"a name of twelve bytes",
+         renamed(ascii(heading2, enc::form::long_ascii), "HEADING2A", "HEADING2A_12"),
+         {{as_read(heading2), true}}},
+        {"the longest name",
+         renamed(ascii(trackstat, enc::form::long_ascii), "TRACKSTATA", "TRACKSTATA_12") +
+             renamed(ascii(track_short, enc::form::short_ascii), "TRACKSTATA", "TRACKSTATA_12") +
+             "\r\n" +
+             renamed(ascii(trackstat, enc::form::abbreviated), "TRACKSTAT", "TRACKSTAT_12"),
+         {{as_read(trackstat), true}, {as_read(track_short), true}, {as_read(trackstat), true}}},
         {"no such sources",
          renamed(hash, "BESTPOSA", "BESTPOSA_123") + renamed(hash, "BESTPOSA", "BESTPOSA_") +
              renamed(hash, "BESTPOSA", "BESTPOS_1A") + "\r\n" +

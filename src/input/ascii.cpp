@@ -61,9 +61,20 @@ bool header_char(std::uint8_t c)
     return printable(c) && c != ',' && c != ';' && c != '*' && c != '"';
 }
 
-// The longest name a log may have: the longest of the table, "A", "_" and
-// two digits.
-constexpr int name_most = 8 + 1 + 3;
+// The longest name a log may have: the longest of the table (TRACKSTAT),
+// "A", "_" and two digits.
+constexpr int longest_name()
+{
+    int most = 0;
+    for (const loginfo& l : logs) {
+        int n = 0;
+        while (l.name[n] != '\0')
+            ++n;
+        most = n > most ? n : most;
+    }
+    return most;
+}
+constexpr int name_most = longest_name() + 1 + 3;
 
 // The row of a log name p[0..n): a name of the table, then "A" when
 // lettered, then maybe "_" and one or two digits; -1 for any other name.
@@ -93,7 +104,7 @@ int name_at(const std::uint8_t* p, int n, bool lettered, std::uint8_t after)
     int i = 1;
     while (i < n && name_char(p[i]) && i <= name_most)
         ++i;
-    if (i == n && i <= name_most)
+    if (i == n && i - 1 <= name_most) // a name so far, and the byte after it to come
         return 0;
     if (i == n || p[i] != after || row_of(p + 1, i - 1, lettered) < 0)
         return -1;
