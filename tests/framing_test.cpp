@@ -461,6 +461,10 @@ TEST(framing, damaged_ascii_candidates)
          ascii(ins, enc::form::abbreviated)
              .substr(0, ascii(ins, enc::form::abbreviated).find('\r')),
          {{as_read(frames::short_frame(508, "", at_ms(7))), true}}},
+        {"cut after a short header's CR",
+         ascii(ins, enc::form::abbreviated)
+             .substr(0, ascii(ins, enc::form::abbreviated).find('\n')),
+         {}},
         {"a short body of 255 bytes at most",
          as_short(satvis(6)) + "\r\n" + as_short(satvis(7)),
          {{as_read(frames::short_frame(48, frames::body_of(satvis(6)))), true}}},

@@ -315,10 +315,12 @@ int line_end(const std::uint8_t* p, int i, int n)
     return n;
 }
 
-// A line's text without its line end: a CR before the LF is dropped.
-int text_len(const std::uint8_t* p, int from, int lf)
+// A line's text without its line end, the LF at lf (when lf < n; a last
+// line without one ends at n): a CR before the LF is dropped, a CR without
+// an LF after it is text.
+int text_len(const std::uint8_t* p, int from, int lf, int n)
 {
-    return lf > from && p[lf - 1] == '\r' ? lf - 1 - from : lf - from;
+    return lf < n && lf > from && p[lf - 1] == '\r' ? lf - 1 - from : lf - from;
 }
 
 } // namespace
@@ -385,7 +387,7 @@ judged judge_angle(const std::uint8_t* p, int n, bool end)
     std::uint16_t week;
     std::uint32_t ms;
     bool shortf;
-    if (lf < 0 || !angle_header(p + from, text_len(p, from, lf), shortf, week, ms)) {
+    if (lf < 0 || !angle_header(p + from, text_len(p, from, lf, cap), shortf, week, ms)) {
         if (lf < 0 || lf < cap)
             return rejected;
         // The header line is not whole yet: its tokens so far may not
@@ -430,7 +432,7 @@ int decode_log(const std::uint8_t* p, int len, asciiform f, std::uint8_t* out)
     if (f == form_angle) {
         int from = name + 2;
         int lf = line_end(p, from, len);
-        if (lf < 0 || !angle_header(p + from, text_len(p, from, lf), shortf, week, ms))
+        if (lf < 0 || !angle_header(p + from, text_len(p, from, lf, len), shortf, week, ms))
             return -1;
         body = reinterpret_cast<const char*>(p) + (lf < len ? lf + 1 : len);
         n = lf < len ? len - lf - 1 : 0;
