@@ -512,4 +512,202 @@ TEST(framing, damaged_ascii_candidates)
                 {got_pos, got_pos, {bestpos(1), false}, got_pos}, "the longest logs", {{}, {4093}});
 }
 
+// Random mixes of what inputs hold: binary frames of both headers, ASCII
+// logs of the three forms in both styles (some with LF line ends, after a
+// port prompt, or with binary frames cut into them), damaged and cut logs,
+// rejected candidates holding logs, garbage, NMEA lines and command answers.
+struct mixer {
+    std::mt19937 rng;
+    explicit mixer(unsigned seed) : rng(seed) {}
+
+    int pick(int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
+    double real(double lo, double hi)
+    {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    }
+
+    header head()
+    {
+        header h;
+        h.week = static_cast<std::uint16_t>(2000 + pick(400));
+        h.msec = rng() % 604800000u;
+        return h;
+    }
+
+    std::vector<frames::satellite> sats(int most)
+    {
+        std::vector<frames::satellite> v(static_cast<std::size_t>(pick(most + 1)));
+        for (auto& s : v)
+            s = {static_cast<std::int16_t>(1 + pick(200)), real(-10, 90), real(0, 360)};
+        return v;
+    }
+
+    // A frame of a log the reader reads, with the long header or, for some,
+    // the short one.
+    std::string frame()
+    {
+        header h = head();
+        std::string f;
+        switch (pick(12)) {
+        case 0: {
+            frames::bestpos v;
+            v.lat = real(-90, 90);
+            v.lon = real(-180, 180);
+            v.height = real(-100, 3000);
+            v.postype = pick(2) ? 16 : 50;
+            f = frames::make(v, h);
+            break;
+        }
+        case 1: {
+            frames::bestvel v;
+            v.speed = real(0, 50);
+            v.track = real(0, 360);
+            f = frames::make(v, h);
+            break;
+        }
+        case 2: f = frames::make_satvis(sats(pick(8) ? 12 : 120), h); break;
+        case 3: {
+            std::vector<frames::channel> c(static_cast<std::size_t>(pick(30)));
+            for (auto& x : c)
+                x = {static_cast<std::int16_t>(1 + pick(200)), static_cast<std::uint32_t>(rng()),
+                     static_cast<float>(real(20, 50))};
+            f = frames::make_trackstat(c, h);
+            break;
+        }
+        case 4: f = frames::make(frames::time{}, h); break;
+        case 5: f = frames::make_psrdop(static_cast<float>(real(0.5, 5)), h, pick(20)); break;
+        case 6: {
+            frames::inspva v;
+            v.lat = real(-90, 90);
+            v.azimuth = real(0, 360);
+            f = pick(2) ? frames::make(v, h) : frames::make_short(v, h);
+            break;
+        }
+        case 7: f = frames::make(frames::inspvax{}, h); break;
+        case 8: f = frames::make(frames::bestxyz{}, h); break;
+        case 9: f = frames::make_satvis2(static_cast<std::uint32_t>(pick(3)), sats(10), h); break;
+        case 10:
+            f = frames::make_heading(static_cast<float>(real(0, 360)), h, pick(2) ? 971 : 1335);
+            break;
+        default: f = frames::make_psrdop2(1.5f, 0.9f, 1.2f, h); break;
+        }
+        std::string body = frames::body_of(f);
+        if (f[2] == '\x12' && body.size() <= 255 && pick(4) == 0)
+            f = frames::short_frame(
+                static_cast<std::uint16_t>(static_cast<std::uint8_t>(f[4]) |
+                                           static_cast<std::uint8_t>(f[5]) << 8),
+                body, h);
+        return f;
+    }
+
+    std::string garbage(int n)
+    {
+        static const char some[] = "#%<\n\r*,;\" \xAA\x44\x12\x1C\x13"
+                                   "AB0_";
+        std::string g;
+        for (int i = 0; i < n; ++i)
+            g += pick(2) ? some[pick(sizeof some - 1)] : static_cast<char>(rng());
+        return g;
+    }
+
+    std::string ascii_log()
+    {
+        auto form = static_cast<enc::form>(pick(3));
+        std::string s =
+            enc::render(frame(), form, pick(2) ? enc::style::exact : enc::style::receiver);
+        if (pick(4) == 0)
+            for (std::size_t at; (at = s.find("\r\n")) != std::string::npos;)
+                s.erase(at, 1);
+        if (pick(8) == 0)
+            s = "[COM" + std::to_string(1 + pick(3)) + "]" + s;
+        return s;
+    }
+
+    std::string piece()
+    {
+        switch (pick(14)) {
+        case 0:
+        case 1: return frame();
+        case 2:
+        case 3:
+        case 4: return ascii_log();
+        case 5: { // a byte flipped, or a log cut
+            std::string s = pick(3) ? ascii_log() : frame();
+            std::size_t at = rng() % s.size();
+            if (pick(2))
+                s[at] = static_cast<char>(s[at] ^ (1 << pick(8)));
+            else
+                s.erase(at);
+            return s;
+        }
+        case 6: return garbage(pick(300));
+        case 7: return "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+        case 8: { // binary frames cut into an ASCII log
+            std::string s = ascii_log();
+            for (int k = pick(3); k >= 0; --k)
+                s.insert(rng() % (s.size() + 1), frame());
+            return s;
+        }
+        case 9: {
+            const char* said[] = {"<OK\r\n", "<ERROR:Invalid Message. Field = 1\r\n",
+                                  "[COM1]",  "\r\n",
+                                  "\n",      "<",
+                                  "< ",      "\r\n<     1 2 3\r\n"};
+            return said[pick(8)];
+        }
+        case 10: { // a rejected candidate holding logs
+            const char* heads[] = {"#BESTPOSA,COM1,0,0.0,FINESTEERING,2345,1.000,0,0,0;",
+                                   "%INSPVASA,2345,1.000;", "<BESTPOS COM1 0\r\n",
+                                   "\xAA\x44\x13\xF0\xFC\x01\x29\x09"};
+            return heads[pick(4)] + ascii_log() + (pick(2) ? ascii_log() : frame());
+        }
+        case 11: {
+            std::string f = frame();
+            return f.substr(0, rng() % f.size());
+        }
+        default: return bad_crc(frame());
+        }
+    }
+
+    std::string input(std::size_t size)
+    {
+        std::string s;
+        while (s.size() < size)
+            s += piece();
+        return s;
+    }
+
+    reads sizes()
+    {
+        reads r;
+        for (int i = 0; i < 20; ++i) {
+            int k = pick(4);
+            r.push_back(k == 0   ? 1 + rng() % 4
+                        : k == 1 ? 1 + rng() % 300
+                        : k == 2 ? 1 + rng() % 30000
+                                 : 1 + rng() % 400000);
+        }
+        return r;
+    }
+};
+
+// The pump gives what the reference gives, log for log, whatever the read
+// sizes; without the order, the binary frames and the ASCII logs each in
+// theirs. Some inputs span several blocks.
+TEST(framing, random_mixes_give_what_the_reference_gives)
+{
+    int nascii = 0, nbinary = 0;
+    for (unsigned seed = 1; seed <= 100; ++seed) {
+        mixer m(seed);
+        std::string s = m.input(seed % 8 == 0 ? 700000 : 4000 + m.rng() % 60000);
+        logs want = reference_logs(s);
+        for (const logfound& f : want)
+            ++(f.ascii ? nascii : nbinary);
+        expect_logs(s, want, "seed " + std::to_string(seed), {m.sizes(), {}});
+    }
+    // The mixes hold logs of both kinds.
+    EXPECT_GT(nascii, 1000);
+    EXPECT_GT(nbinary, 1000);
+}
+
 } // namespace
