@@ -112,15 +112,6 @@ std::string bad_digit(const std::string& log)
     return log.substr(0, log.size() - 1) + (log.back() == '0' ? "1" : "0");
 }
 
-// A candidate that claims `total` bytes, carries `inside` at offset 28 of its
-// body, and fails its CRC.
-std::string rejected_candidate(int total, const std::string& inside, std::uint16_t id = 7)
-{
-    std::string body(static_cast<std::size_t>(total - 32), '\x5c');
-    body.replace(28, inside.size(), inside);
-    return frames::frame(id, body, {}, false);
-}
-
 // An input form: how a frame is written in it and what it gives, a damaged
 // log, false starts (each rejected wherever it stands, none keeping the
 // form's log after it from being found) and a rejected candidate whose

@@ -31,15 +31,6 @@ std::string bestpos(std::uint32_t ms = 0)
     return frames::make(frames::bestpos{}, h);
 }
 
-// A candidate that claims `total` bytes, carries `inside` at offset 28 of its
-// body, and fails its CRC.
-std::string rejected_candidate(int total, const std::string& inside, std::uint16_t id = 7)
-{
-    std::string body(static_cast<std::size_t>(total - 32), '\x5c');
-    body.replace(28, inside.size(), inside);
-    return frames::frame(id, body, {}, false);
-}
-
 TEST(pump, good_frames_inside_a_rejected_20_kb_candidate_across_a_block_end)
 {
     // The longest candidates a rejection rescans: a TRACKSTAT and a SATVIS

@@ -1,5 +1,6 @@
 #include "pumping.h"
 
+#include "frames.h"
 #include "input/crc.h"
 #include "input/frame.h"
 #include "output.h"
@@ -153,6 +154,13 @@ std::ostream& operator<<(std::ostream& os, const counts& c)
     os << "{";
     std::apply([&](const auto&... v) { ((os << v << ","), ...); }, tied(c));
     return os << "}";
+}
+
+std::string rejected_candidate(int total, const std::string& inside, std::uint16_t id)
+{
+    std::string body(static_cast<std::size_t>(total - 32), '\x5c');
+    body.replace(28, inside.size(), inside);
+    return frames::frame(id, body, {}, false);
 }
 
 std::vector<std::string> scan_frames(const std::string& s)

@@ -4,6 +4,7 @@
 
 #include "driver/session.h"
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -63,6 +64,10 @@ std::ostream& operator<<(std::ostream& os, const counts& c);
 // skipped whole, anything else advances one byte. Without all, short
 // frames and the logs only /all reads are not counted as stored.
 counts scan_counts(const std::string& bytes, bool all = false);
+
+// A long binary candidate that claims `total` bytes, carries `inside` at
+// offset 28 of its body, and fails its CRC.
+std::string rejected_candidate(int total, const std::string& inside, std::uint16_t id = 7);
 
 // The good frames of that scan, whole, in order.
 std::vector<std::string> scan_frames(const std::string& bytes);
