@@ -61,8 +61,8 @@ int main(int argc, char** argv)
     // frames: read sizes, then bytes.
     ok = ok && put(root / "frames", "sample", std::string("\x02\x07\x00\x00\x04", 5) + piece);
     ok = ok && put(root / "frames", "few", std::string(1, '\0') + few);
-    // text: the first byte (bit 0 ordered, then how many read sizes of two
-    // bytes follow), then bytes: the sample and today's logs in each ASCII
+    // text: the first byte (bit 0 ordered, bits 1-3 how many read sizes of
+    // two bytes follow, bit 4 CRCs signed), then bytes: the sample and today's logs in each ASCII
     // form, and the forms mixed, binary frames cut into ASCII lines among
     // them.
     using asciienc::form;
@@ -90,6 +90,7 @@ int main(int argc, char** argv)
     mixed += line.insert(line.size() / 2, frames::make_short(v, later)) + "<OK\r\n";
     ok = ok && put(root / "text", "mixed", std::string(1, '\1') + mixed);
     ok = ok && put(root / "text", "mixed-unordered", std::string("\x02\x07\x00", 3) + mixed);
+    ok = ok && put(root / "text", "mixed-signed", std::string(1, '\x11') + mixed);
     // names: NUL-separated arguments.
     ok = ok && put(root / "names", "options",
                    std::string("C:\\logs\\run1.log\0/gga\0/utc\0018\0/ext\0txt", 38));
