@@ -417,6 +417,12 @@ TEST(framing, damaged_ascii_candidates)
         {"LF-only line ends",
          lf_only(hash + "\r\n" + angle + "\r\n" + pct + "\r\n"),
          {got_pos, got_pos, got_ins}},
+        // Header fields may be empty but for the week and seconds, whose
+        // milliseconds are rounded half up: 0.0065 s is 7 ms.
+        {"empty header fields",
+         signed_log('#', "BESTPOSA,,,,,02345,0.0065,,,;" +
+                             hash.substr(hash.find(';') + 1, hash.find('*') - hash.find(';') - 1)),
+         {got_pos}},
         {"* inside quotes", ascii(starred, enc::form::long_ascii), {{as_read(starred), true}}},
         {"abbreviated, * inside quotes",
          ascii(starred, enc::form::abbreviated),
