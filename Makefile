@@ -99,7 +99,7 @@ clean:
 # run; the input that caused it is left in build-fuzz/findings.
 FUZZBUILD := build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := convert frames names time
+FUZZ_TARGETS := convert frames names text time
 
 fuzz: deps-fuzz
 	cmake -S . -B $(FUZZBUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,5 +1,6 @@
 // Writes the seed inputs of the fuzz targets, made from the sample log and
 // the frame builder:  fuzz_seeds FOLDER  (makes FOLDER/<target>/...).
+#include "asciienc.h"
 #include "frames.h"
 #include "sample.h"
 
@@ -60,6 +61,36 @@ int main(int argc, char** argv)
     // frames: read sizes, then bytes.
     ok = ok && put(root / "frames", "sample", std::string("\x02\x07\x00\x00\x04", 5) + piece);
     ok = ok && put(root / "frames", "few", std::string(1, '\0') + few);
+    // text: the first byte (bit 0 ordered, bits 1-3 how many read sizes of
+    // two bytes follow, bit 4 CRCs signed), then bytes: the sample and today's logs in each ASCII
+    // form, and the forms mixed, binary frames cut into ASCII lines among
+    // them.
+    using asciienc::form;
+    using asciienc::style;
+    std::string head, mixed; // the sample's first whole frames, about 2 KB
+    for (std::size_t at = 0; head.size() < 2000 && at + 12 <= sample.size();) {
+        std::size_t len = sample[at + 2] == '\x13'
+                              ? 16 + static_cast<unsigned char>(sample[at + 3])
+                              : 32 + (static_cast<unsigned char>(sample[at + 8]) |
+                                      static_cast<unsigned char>(sample[at + 9]) << 8);
+        head += sample.substr(at, len);
+        at += len;
+    }
+    int f = 0;
+    for (form a : {form::long_ascii, form::short_ascii, form::abbreviated}) {
+        std::string text = asciienc::render_all(head, a, style::receiver);
+        ok = ok && put(root / "text", "sample-" + std::to_string(f), std::string(1, '\1') + text);
+        ok = ok && put(root / "text", "today-" + std::to_string(f++),
+                       std::string("\x05\x40\x00\x03\x00", 5) +
+                           asciienc::render_all(today, a, style::exact));
+        mixed += text.substr(0, 1500) + frames::make(frames::bestpos{}, h) + "[COM1]";
+    }
+    std::string line =
+        asciienc::render(frames::make(frames::bestpos{}, h), form::long_ascii, style::receiver);
+    mixed += line.insert(line.size() / 2, frames::make_short(v, later)) + "<OK\r\n";
+    ok = ok && put(root / "text", "mixed", std::string(1, '\1') + mixed);
+    ok = ok && put(root / "text", "mixed-unordered", std::string("\x02\x07\x00", 3) + mixed);
+    ok = ok && put(root / "text", "mixed-signed", std::string(1, '\x11') + mixed);
     // names: NUL-separated arguments.
     ok = ok && put(root / "names", "options",
                    std::string("C:\\logs\\run1.log\0/gga\0/utc\0018\0/ext\0txt", 38));

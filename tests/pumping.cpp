@@ -1,5 +1,6 @@
 #include "pumping.h"
 
+#include "frames.h"
 #include "input/crc.h"
 #include "input/frame.h"
 #include "output.h"
@@ -7,6 +8,7 @@
 
 #include <ostream>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -38,6 +40,12 @@ void collect(void* ctx, const std::uint8_t* frame, int len, bool)
                                                               static_cast<std::size_t>(len));
 }
 
+void collect_log(void* ctx, const std::uint8_t* frame, int len, bool ascii)
+{
+    static_cast<std::vector<logfound>*>(ctx)->push_back(
+        {std::string(reinterpret_cast<const char*>(frame), static_cast<std::size_t>(len)), ascii});
+}
+
 } // namespace
 
 pumping::pumping()
@@ -64,6 +72,26 @@ std::vector<std::string> frames_pumped(const std::string& bytes,
     memsource m{&bytes, 0, &reads};
     pump(source{memsource::read, &m}, ring, framesink{collect, &found});
     return found;
+}
+
+std::vector<logfound> logs_pumped(const std::string& bytes, const std::vector<std::size_t>& reads,
+                                  bool ordered)
+{
+    std::vector<logfound> found;
+    rfifo ring;
+    ring.setup();
+    memsource m{&bytes, 0, &reads};
+    pump(source{memsource::read, &m}, ring, framesink{collect_log, &found, ordered});
+    return found;
+}
+
+std::ostream& operator<<(std::ostream& os, const logfound& f)
+{
+    os << (f.ascii ? "ascii " : "binary ") << f.frame.size() << " bytes:";
+    for (std::size_t i = 0; i < f.frame.size() && i < 24; ++i)
+        os << ' ' << "0123456789abcdef"[static_cast<unsigned char>(f.frame[i]) >> 4]
+           << "0123456789abcdef"[f.frame[i] & 15];
+    return os;
 }
 
 std::vector<std::string> frames_fed(const std::string& bytes)
@@ -128,9 +156,24 @@ std::ostream& operator<<(std::ostream& os, const counts& c)
     return os << "}";
 }
 
+std::string rejected_candidate(int total, const std::string& inside, std::uint16_t id)
+{
+    std::string body(static_cast<std::size_t>(total - 32), '\x5c');
+    body.replace(28, inside.size(), inside);
+    return frames::frame(id, body, {}, false);
+}
+
 std::vector<std::string> scan_frames(const std::string& s)
 {
     std::vector<std::string> found;
+    for (placed& p : scan_frames_placed(s))
+        found.push_back(std::move(p.frame));
+    return found;
+}
+
+std::vector<placed> scan_frames_placed(const std::string& s)
+{
+    std::vector<placed> found;
     auto* b = reinterpret_cast<const std::uint8_t*>(s.data());
     std::size_t n = s.size(), i = 0;
     auto u16 = [&](std::size_t at) { return unsigned(b[at] | b[at + 1] << 8); };
@@ -155,7 +198,7 @@ std::vector<std::string> scan_frames(const std::string& s)
             ++i;
             continue;
         }
-        found.push_back(s.substr(i, len));
+        found.push_back({i, s.substr(i, len)});
         i += len;
     }
     return found;

@@ -4,6 +4,7 @@
 
 #include "driver/session.h"
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,6 +24,20 @@ struct pumping {
 // given in turn (cycling), or as much as the window takes when none are.
 std::vector<std::string> frames_pumped(const std::string& bytes,
                                        const std::vector<std::size_t>& reads = {});
+
+// A log as the pump hands it on: a binary frame, or the frame an ASCII log
+// became.
+struct logfound {
+    std::string frame;
+    bool ascii;
+    bool operator==(const logfound& o) const { return frame == o.frame && ascii == o.ascii; }
+};
+std::ostream& operator<<(std::ostream& os, const logfound& f);
+
+// Every log the pump hands on, binary and ASCII, in the order the sink gets
+// them, with the sink ordered or not.
+std::vector<logfound> logs_pumped(const std::string& bytes, const std::vector<std::size_t>& reads,
+                                  bool ordered = true);
 
 // The good frames that feeding the parser one byte at a time finds, giving
 // back the bytes of every rejected candidate but its first, and rejecting a
@@ -50,5 +65,16 @@ std::ostream& operator<<(std::ostream& os, const counts& c);
 // frames and the logs only /all reads are not counted as stored.
 counts scan_counts(const std::string& bytes, bool all = false);
 
+// A long binary candidate that claims `total` bytes, carries `inside` at
+// offset 28 of its body, and fails its CRC.
+std::string rejected_candidate(int total, const std::string& inside, std::uint16_t id = 7);
+
 // The good frames of that scan, whole, in order.
 std::vector<std::string> scan_frames(const std::string& bytes);
+
+// The same with the offset of each frame's first byte.
+struct placed {
+    std::size_t at;
+    std::string frame;
+};
+std::vector<placed> scan_frames_placed(const std::string& bytes);

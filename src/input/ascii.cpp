@@ -61,9 +61,20 @@ bool header_char(std::uint8_t c)
     return printable(c) && c != ',' && c != ';' && c != '*' && c != '"';
 }
 
-// The longest name a log may have: the longest of the table, "A", "_" and
-// two digits.
-constexpr int name_most = 8 + 1 + 3;
+// The longest name a log may have: the longest of the table (TRACKSTAT),
+// "A", "_" and two digits.
+constexpr int longest_name()
+{
+    int most = 0;
+    for (const loginfo& l : logs) {
+        int n = 0;
+        while (l.name[n] != '\0')
+            ++n;
+        most = n > most ? n : most;
+    }
+    return most;
+}
+constexpr int name_most = longest_name() + 1 + 3;
 
 // The row of a log name p[0..n): a name of the table, then "A" when
 // lettered, then maybe "_" and one or two digits; -1 for any other name.
@@ -93,7 +104,7 @@ int name_at(const std::uint8_t* p, int n, bool lettered, std::uint8_t after)
     int i = 1;
     while (i < n && name_char(p[i]) && i <= name_most)
         ++i;
-    if (i == n && i <= name_most)
+    if (i == n && i - 1 <= name_most) // a name so far, and the byte after it to come
         return 0;
     if (i == n || p[i] != after || row_of(p + 1, i - 1, lettered) < 0)
         return -1;
@@ -304,10 +315,12 @@ int line_end(const std::uint8_t* p, int i, int n)
     return n;
 }
 
-// A line's text without its line end: a CR before the LF is dropped.
-int text_len(const std::uint8_t* p, int from, int lf)
+// A line's text without its line end, the LF at lf (when lf < n; a last
+// line without one ends at n): a CR before the LF is dropped, a CR without
+// an LF after it is text.
+int text_len(const std::uint8_t* p, int from, int lf, int n)
 {
-    return lf > from && p[lf - 1] == '\r' ? lf - 1 - from : lf - from;
+    return lf < n && lf > from && p[lf - 1] == '\r' ? lf - 1 - from : lf - from;
 }
 
 } // namespace
@@ -374,7 +387,7 @@ judged judge_angle(const std::uint8_t* p, int n, bool end)
     std::uint16_t week;
     std::uint32_t ms;
     bool shortf;
-    if (lf < 0 || !angle_header(p + from, text_len(p, from, lf), shortf, week, ms)) {
+    if (lf < 0 || !angle_header(p + from, text_len(p, from, lf, cap), shortf, week, ms)) {
         if (lf < 0 || lf < cap)
             return rejected;
         // The header line is not whole yet: its tokens so far may not
@@ -419,7 +432,7 @@ int decode_log(const std::uint8_t* p, int len, asciiform f, std::uint8_t* out)
     if (f == form_angle) {
         int from = name + 2;
         int lf = line_end(p, from, len);
-        if (lf < 0 || !angle_header(p + from, text_len(p, from, lf), shortf, week, ms))
+        if (lf < 0 || !angle_header(p + from, text_len(p, from, lf, len), shortf, week, ms))
             return -1;
         body = reinterpret_cast<const char*>(p) + (lf < len ? lf + 1 : len);
         n = lf < len ? len - lf - 1 : 0;
