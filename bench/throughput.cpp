@@ -103,14 +103,13 @@ double frame_search(const std::string& log, long& frames)
     std::setvbuf(f, nullptr, _IONBF, 0);
     frames = 0;
     auto t0 = clock_type::now();
-    pump(
-        source{[](void* ctx, std::uint8_t* p, std::size_t n) {
-                   return std::fread(p, 1, n, static_cast<std::FILE*>(ctx));
-               },
-               f},
-        ring,
-        framesink{[](void* ctx, const std::uint8_t*, int, bool) { ++*static_cast<long*>(ctx); },
-                  &frames, false});
+    pump(source{[](void* ctx, std::uint8_t* p, std::size_t n) {
+                    return std::fread(p, 1, n, static_cast<std::FILE*>(ctx));
+                },
+                f},
+         ring,
+         framesink{[](void* ctx, const std::uint8_t*, int, bool) { ++*static_cast<long*>(ctx); },
+                   &frames, false});
     double secs = seconds_since(t0);
     std::fclose(f);
     return secs;
