@@ -1,6 +1,5 @@
 #include "session.h"
 
-#include "../input/frame.h"
 #include "../platform/sys.h"
 #include "formatter.h"
 
@@ -31,10 +30,9 @@ void take_frame(void* ctx, const std::uint8_t* frame, int len, bool ascii)
         if (!s.opt.all)
             return;
     }
-    store_frame(*s.store, frame, len, s.opt.all);
-    // Short-header frames are read with /all only; without it they are
-    // only counted by the store when only /all reads their log.
-    if (s.opt.all || !is_short(frame))
+    // Only a frame the store kept gives the conversion anything new: short
+    // frames and the logs only /all reads are kept with /all only.
+    if (store_frame(*s.store, frame, len, s.opt.all))
         s.sentences += convert(*s.store, *s.state, s.recs, s.opt);
     if (s.recs.room - s.recs.len < frame_records)
         pass_on(s);

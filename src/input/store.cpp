@@ -20,18 +20,18 @@ void count(std::int32_t& n)
 
 } // namespace
 
-void store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all)
+bool store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all)
 {
     // The message id is at 4 in either header.
     int k = log_of(ld_u16(frame + 4));
     if (k < 0)
-        return;
+        return false;
     const loginfo& log = logs[k];
     if (log.allonly)
         count(s.nallonly);
     bool shortf = is_short(frame);
     if ((log.allonly || shortf) && !all)
-        return;
+        return false;
     std::uint8_t* at = slot(s, static_cast<logname>(k));
     int room = log.slot;
     if (shortf) {
@@ -52,4 +52,5 @@ void store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all)
         std::memcpy(at, frame, static_cast<std::size_t>(n < room ? n : room));
     }
     count(s.count[k]);
+    return true;
 }

@@ -53,4 +53,6 @@ inline const std::uint8_t* slot(const logstore& s, logname k)
 // Copies a good frame of a log of the table into its slot (cut to the slot
 // when longer) and counts it; any other message id is ignored. The logs
 // only /all reads and short-header frames are stored only when all is set.
-void store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all = false);
+// Answers whether the frame was stored: only then has the conversion
+// anything new to take.
+bool store_frame(logstore& s, const std::uint8_t* frame, int framelen, bool all = false);
