@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-formatter::formatter(outbuf& out, char* records) : text(out)
+formatter::formatter(outbuf& to, char* records) : out(to)
 {
     for (int i = 0; i < record_buffers; ++i)
         bufs[i] = records + static_cast<std::size_t>(i) * record_room;
@@ -19,6 +19,7 @@ formatter::~formatter()
 
 bool formatter::start(recbuf& recs)
 {
+    text = out;
     try {
         t = std::thread(&formatter::work, this);
     } catch (const std::system_error&) {
@@ -92,5 +93,6 @@ std::int64_t formatter::finish(recbuf& recs)
     wake();
     t.join();
     running = false;
+    out = text;
     return refused;
 }

@@ -27,9 +27,9 @@ constexpr std::size_t records_size = record_buffers * record_room;
 
 class formatter final {
   public:
-    // text: where the text goes, written from the thread until finish;
-    // records: records_size bytes, 8-byte aligned.
-    formatter(outbuf& text, char* records);
+    // out: where the text goes, which the thread takes over from start to
+    // finish; records: records_size bytes, 8-byte aligned.
+    formatter(outbuf& out, char* records);
     virtual ~formatter();
     formatter(const formatter&) = delete;
     formatter& operator=(const formatter&) = delete;
@@ -53,7 +53,11 @@ class formatter final {
     template <class P> void wait_for(P ready);
     void wake();
 
-    outbuf& text;
+    outbuf& out;
+    // The thread's own copy of out while it runs: out lies among what the
+    // conversion changes all the time, and a cache line written by both
+    // threads would go back and forth between their cores.
+    outbuf text;
     char* bufs[record_buffers];
     std::size_t lens[record_buffers] = {};
     int fill_at = 0;            // the buffer the conversion fills (its thread only)
