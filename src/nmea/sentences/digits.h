@@ -10,22 +10,19 @@
 
 namespace digits {
 
-// "00" to "99", two characters each, and the exclusive OR of the two.
+// "00" to "99", two characters each.
 struct pair_table {
     char c[200];
-    unsigned char x[100];
-    constexpr pair_table() : c(), x()
+    constexpr pair_table() : c()
     {
         for (int i = 0; i < 100; ++i) {
             c[2 * i] = static_cast<char>('0' + i / 10);
             c[2 * i + 1] = static_cast<char>('0' + i % 10);
-            x[i] = static_cast<unsigned char>(c[2 * i] ^ c[2 * i + 1]);
         }
     }
 };
 inline constexpr pair_table pair_digits{};
 inline constexpr const char* pairs = pair_digits.c;
-inline constexpr const unsigned char* pairx = pair_digits.x;
 
 constexpr std::uint64_t pow10[] = {1,
                                    10,
@@ -62,17 +59,14 @@ inline int count(std::uint64_t q)
 }
 
 // Writes exactly k decimal digits of q (q < 10^k) backwards, ending just
-// before e, in 32-bit steps once q fits them; answers the exclusive OR of
-// the digits written.
-inline unsigned backwards(char* e, std::uint64_t q, int k)
+// before e, in 32-bit steps once q fits them.
+inline void backwards(char* e, std::uint64_t q, int k)
 {
-    unsigned x = 0;
     for (; k >= 2 && q > 0xFFFFFFFFu; k -= 2) {
         auto r = static_cast<unsigned>(q % 100);
         q /= 100;
         e -= 2;
         std::memcpy(e, pairs + 2 * r, 2);
-        x ^= pairx[r];
     }
     auto u = static_cast<std::uint32_t>(q);
     for (; k >= 2; k -= 2) {
@@ -80,27 +74,20 @@ inline unsigned backwards(char* e, std::uint64_t q, int k)
         u /= 100;
         e -= 2;
         std::memcpy(e, pairs + 2 * r, 2);
-        x ^= pairx[r];
     }
-    if (k == 1) {
+    if (k == 1)
         e[-1] = static_cast<char>('0' + u);
-        x ^= '0' + u;
-    }
-    return x;
 }
 
 // The same with k known at compile time.
-template <int k> inline unsigned backwards(char* e, std::uint32_t u)
+template <int k> inline void backwards(char* e, std::uint32_t u)
 {
     if constexpr (k >= 2) {
         unsigned r = u % 100;
         std::memcpy(e - 2, pairs + 2 * r, 2);
-        return pairx[r] ^ backwards<k - 2>(e - 2, u / 100);
+        backwards<k - 2>(e - 2, u / 100);
     } else if constexpr (k == 1) {
         e[-1] = static_cast<char>('0' + u);
-        return '0' + u;
-    } else {
-        return 0;
     }
 }
 
@@ -128,38 +115,56 @@ template <int prec> inline bool quick(double v, std::uint64_t& q)
 
 // Writes a fixed-point field of prec decimals from its scaled value q below
 // 2^32: sign, zeros up to width, the whole part, the point, the decimals.
-// Answers where it ends; x takes the exclusive OR of what it wrote.
-template <int prec> inline char* fixed32(char* p, std::uint32_t q, bool neg, int width, unsigned& x)
+// Answers where it ends.
+template <int prec> inline char* fixed32(char* p, std::uint32_t q, bool neg, int width)
 {
     constexpr auto scale = static_cast<std::uint32_t>(pow10[prec]);
     std::uint32_t w = q / scale;
     int nw = count(w);
     int len = (neg ? 1 : 0) + nw + (prec > 0 ? prec + 1 : 0);
-    if (neg) {
+    if (neg)
         *p++ = '-';
-        x ^= '-';
-    }
-    for (int z = width - len; z > 0; --z) {
+    for (int z = width - len; z > 0; --z)
         *p++ = '0';
-        x ^= '0';
-    }
     p += nw;
-    x ^= backwards(p, w, nw);
+    backwards(p, w, nw);
     if constexpr (prec > 0) {
         *p = '.';
         p += prec + 1;
-        x ^= '.' ^ backwards<prec>(p, q - w * scale);
+        backwards<prec>(p, q - w * scale);
     }
     return p;
 }
 
-// The exclusive OR of the n characters at p.
+// The exclusive OR of the n characters at p: the exclusive OR of all the
+// bytes of words of eight, then of four, two and one, folded.
 inline unsigned xor_of(const char* p, std::size_t n)
 {
-    unsigned x = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        x ^= static_cast<unsigned char>(p[i]);
-    return x;
+    std::uint64_t w = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        w ^= v;
+    }
+    if (i + 4 <= n) {
+        std::uint32_t v;
+        std::memcpy(&v, p + i, 4);
+        w ^= v;
+        i += 4;
+    }
+    if (i + 2 <= n) {
+        std::uint16_t v;
+        std::memcpy(&v, p + i, 2);
+        w ^= v;
+        i += 2;
+    }
+    if (i < n)
+        w ^= static_cast<unsigned char>(p[i]);
+    w ^= w >> 32;
+    w ^= w >> 16;
+    w ^= w >> 8;
+    return static_cast<unsigned>(w & 0xFF);
 }
 
 } // namespace digits

@@ -143,9 +143,9 @@ namespace {
 textend append(char* buf, textend t, std::size_t limit, const char* p, std::size_t k)
 {
     if (t.n + k >= limit)
-        return {limit, t.x, t.blank};
+        return {limit, t.blank};
     std::memcpy(buf + t.n, p, k);
-    return {t.n + k, t.x ^ digits::xor_of(p, k), t.blank};
+    return {t.n + k, t.blank};
 }
 
 // Appends the k characters at p padded to width as the C print pads: zeros

@@ -25,10 +25,9 @@ char* put_int(char* p, std::int32_t v, int width);
 char* put_fixed(char* p, double v, int prec, int width);
 
 // A text being appended to: its length (the bound itself once it no longer
-// fits), the exclusive OR of its characters, and whether it holds a blank.
+// fits), and whether it holds a blank.
 struct textend {
     std::size_t n;
-    unsigned x;
     bool blank;
 };
 
@@ -37,26 +36,20 @@ struct textend {
 textend append_int(char* buf, textend t, std::size_t limit, std::int32_t v, int width);
 textend append_fixed(char* buf, textend t, std::size_t limit, double v, int prec, int width);
 
-// A text known when the program is built, with its length and the
-// exclusive OR of its characters worked out then.
+// A text known when the program is built, with its length.
 struct literal {
     const char* p;
     std::size_t n;
-    unsigned x;
 };
 
 template <std::size_t N> constexpr literal lit(const char (&text)[N])
 {
-    unsigned x = 0;
-    for (std::size_t i = 0; i + 1 < N; ++i)
-        x ^= static_cast<unsigned char>(text[i]);
-    return {text, N - 1, x};
+    return {text, N - 1};
 }
 
 // Appends stop at the bound: once a text does not fit, its length stays at
 // the bound and every later append is refused, so each append tests the
-// bound once. The exclusive OR of every character appended is kept as they
-// are written. The common fields take inline paths; the rest are out of line.
+// bound once. The common fields take inline paths; the rest are out of line.
 class fields {
   public:
     fields(char* dst, std::size_t bound) : buf(dst), limit(bound) {}
@@ -66,7 +59,6 @@ class fields {
         if (limit - t.n > l.n) {
             std::memcpy(buf + t.n, l.p, l.n);
             t.n += l.n;
-            t.x ^= l.x;
         } else {
             t.n = limit;
         }
@@ -76,7 +68,6 @@ class fields {
     {
         if (limit - t.n > k) {
             std::memcpy(buf + t.n, text, k);
-            t.x ^= digits::xor_of(text, k);
             t.n += k;
         } else {
             t.n = limit;
@@ -88,7 +79,6 @@ class fields {
     {
         if (limit - t.n > 1) {
             buf[t.n++] = ch;
-            t.x ^= static_cast<unsigned char>(ch);
         } else {
             t.n = limit;
         }
@@ -101,7 +91,6 @@ class fields {
         // Two digits, the most common field of all, straight from the value.
         if (width == 2 && static_cast<std::uint32_t>(v) < 100 && limit - t.n > 2) {
             std::memcpy(buf + t.n, digits::pairs + 2 * v, 2);
-            t.x ^= digits::pairx[v];
             t.n += 2;
             return *this;
         }
@@ -110,12 +99,10 @@ class fields {
             auto u = static_cast<std::uint32_t>(v);
             int k = digits::count(u);
             char* p = buf + t.n;
-            for (int z = width - k; z > 0; --z) {
+            for (int z = width - k; z > 0; --z)
                 *p++ = '0';
-                t.x ^= '0';
-            }
             p += k;
-            t.x ^= digits::backwards(p, u, k);
+            digits::backwards(p, u, k);
             t.n = static_cast<std::size_t>(p - buf);
             return *this;
         }
@@ -135,8 +122,6 @@ class fields {
             std::memcpy(p + 4, digits::pairs + 2 * sec, 2);
             p[6] = '.';
             std::memcpy(p + 7, digits::pairs + 2 * hsec, 2);
-            t.x ^= digits::pairx[h] ^ digits::pairx[m] ^ digits::pairx[sec] ^ '.' ^
-                   digits::pairx[hsec];
             t.n += 9;
             return *this;
         }
@@ -159,7 +144,7 @@ class fields {
         if (limit - t.n > field_max && width <= 12 && digits::quick<prec>(v, q) &&
             q <= 0xFFFFFFFFu) {
             char* e = digits::fixed32<prec>(buf + t.n, static_cast<std::uint32_t>(q),
-                                            std::signbit(v), width, t.x);
+                                            std::signbit(v), width);
             t.n = static_cast<std::size_t>(e - buf);
             return *this;
         }
@@ -181,11 +166,11 @@ class fields {
             auto u = static_cast<std::uint32_t>(q);
             if constexpr (prec > 0) {
                 constexpr auto scale = static_cast<std::uint32_t>(digits::pow10[prec]);
-                t.x ^= digits::backwards<prec>(p, u % scale) ^ '.' ^
-                       digits::backwards<places - prec>(p - prec - 1, u / scale);
+                digits::backwards<prec>(p, u % scale);
+                digits::backwards<places - prec>(p - prec - 1, u / scale);
                 p[-prec - 1] = '.';
             } else {
-                t.x ^= digits::backwards<places>(p, u);
+                digits::backwards<places>(p, u);
             }
             t.n += width;
             return *this;
@@ -199,8 +184,7 @@ class fields {
     // True when a blank was written (only infinities and NaN pad with them).
     bool blanks() const { return t.blank; }
     std::size_t size() const { return t.n; }
-    // The exclusive OR of the whole text; meaningful only when it fits.
-    unsigned checksum() const { return t.x & 0xFF; }
+
     // The NUL-terminated text; meaningful only when it fits.
     char* text()
     {
@@ -211,5 +195,5 @@ class fields {
   private:
     char* buf;
     std::size_t limit;
-    textend t{0, 0, false};
+    textend t{0, false};
 };

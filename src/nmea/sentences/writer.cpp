@@ -28,20 +28,18 @@ std::size_t strip_blanks(char* p, std::size_t n)
     return k;
 }
 
-// Ends the line whose text (n characters, whose exclusive OR is x) stands
+// Ends the line whose text (n characters) stands
 // at the end of the output buffer: removes blanks when there may be any,
 // appends the checksum of all but the first and last characters and CR LF,
 // and keeps it; answers 1. Inline: it ends every sentence.
-inline int end_line(outbuf& out, bool blanks, std::size_t n, unsigned x)
+inline int end_line(outbuf& out, bool blanks, std::size_t n)
 {
     char* p = out.buf + out.len;
-    if (blanks) {
+    if (blanks)
         n = strip_blanks(p, n);
-        x = digits::xor_of(p, n);
-    }
     unsigned sum = 0;
     if (n > 2)
-        sum = (x ^ static_cast<unsigned char>(p[0]) ^ static_cast<unsigned char>(p[n - 1])) & 0xFF;
+        sum = digits::xor_of(p + 1, n - 2);
     static const char hex[] = "0123456789ABCDEF";
     p[n] = hex[sum >> 4];
     p[n + 1] = hex[sum & 0xF];
@@ -65,7 +63,7 @@ template <std::size_t bound> fields sentence(outbuf& out)
 // be that of the wrong text.
 int emit(fields& f, outbuf& out)
 {
-    return f.fits() ? end_line(out, f.blanks(), f.size(), f.checksum()) : 0;
+    return f.fits() ? end_line(out, f.blanks(), f.size()) : 0;
 }
 
 constexpr literal gga_head = lit("$GPGGA,"), rmc_head = lit("$GPRMC,"), zda_head = lit("$GPZDA,"),
