@@ -114,6 +114,23 @@ TEST(thread, wakes_after_the_input_pauses)
     EXPECT_FALSE(paused.failed);
 }
 
+// A hand-over that comes while the thread is between its last look at the
+// queue and its sleep (held there by the seam, longer than the whole
+// conversion takes) finds nobody to wake: the thread must see it as it goes
+// to sleep, or the run never ends, which the watchdog turns into a failure.
+TEST(thread, a_hand_over_just_before_the_thread_sleeps_is_not_lost)
+{
+    std::string log = survey(300000);
+    converted alone = convert_bytes(log, false);
+    delay_sleepers(400);
+    // The input keeps the conversion waiting first, while the thread goes
+    // to sleep; the rest comes and is converted within the thread's window.
+    converted late = convert_bytes(log, true, {0});
+    delay_sleepers(0);
+    EXPECT_TRUE(late.text == alone.text);
+    EXPECT_EQ(late.sentences, alone.sentences);
+}
+
 // Sentences refused for hostile values (a height of 1e300, a GSV slot too
 // long) are found only when the thread formats them: the count the run
 // reports is the same as without the thread, and that of the lines written.

@@ -1,6 +1,16 @@
 #include "formatter.h"
 
+#include <chrono>
 #include <system_error>
+
+namespace {
+std::atomic<int> sleep_delay{0};
+} // namespace
+
+void delay_sleepers(int ms)
+{
+    sleep_delay = ms;
+}
 
 formatter::formatter(outbuf& to, char* records) : out(to)
 {
@@ -44,6 +54,8 @@ template <class P> void formatter::wait_for(P ready)
         if (i >= 8)
             std::this_thread::yield();
     }
+    if (int ms = sleep_delay)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     std::unique_lock<std::mutex> lock(m);
     ++sleepers;
     cv.wait(lock, ready);

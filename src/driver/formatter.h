@@ -72,3 +72,9 @@ class formatter final {
     std::thread t;
     bool running = false;
 };
+
+// A test seam: each waiter of a formatter sleeps this many milliseconds
+// between its last look at what it waits for and its sleep, the window
+// where a wake-up that the other side gives finds nobody asleep; 0, the
+// default, never.
+void delay_sleepers(int ms);
