@@ -12,13 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1)
         return 0;
-    std::size_t nreads = data[0] % 8;
-    if (size < 1 + 2 * nreads)
-        return 0;
     std::vector<std::size_t> reads;
-    for (std::size_t i = 0; i < nreads; ++i)
-        reads.push_back(1 + (data[1 + 2 * i] | data[2 + 2 * i] << 8));
-    std::string bytes(reinterpret_cast<const char*>(data) + 1 + 2 * nreads, size - 1 - 2 * nreads);
+    std::string bytes;
+    if (!reads_and_bytes(data + 1, size - 1, data[0] % 8, reads, bytes))
+        return 0;
     if (frames_pumped(bytes, reads) != frames_fed(bytes)) {
         std::fprintf(stderr, "the pump and the parser fed byte by byte disagree\n");
         std::abort();

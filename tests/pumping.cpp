@@ -233,3 +233,15 @@ counts scan_counts(const std::string& s, bool all)
     }
     return c;
 }
+
+bool reads_and_bytes(const std::uint8_t* data, std::size_t size, std::size_t nreads,
+                     std::vector<std::size_t>& reads, std::string& bytes)
+{
+    if (size < 2 * nreads)
+        return false;
+    reads.clear();
+    for (std::size_t i = 0; i < nreads; ++i)
+        reads.push_back(1 + (data[2 * i] | data[2 * i + 1] << 8));
+    bytes.assign(reinterpret_cast<const char*>(data) + 2 * nreads, size - 2 * nreads);
+    return true;
+}

@@ -78,3 +78,8 @@ struct placed {
     std::string frame;
 };
 std::vector<placed> scan_frames_placed(const std::string& bytes);
+
+// A fuzz input's read sizes and bytes: nreads sizes of two bytes each (1 to
+// 65536) from data, then the input; false when data is too short for them.
+bool reads_and_bytes(const std::uint8_t* data, std::size_t size, std::size_t nreads,
+                     std::vector<std::size_t>& reads, std::string& bytes);

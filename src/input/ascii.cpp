@@ -4,13 +4,10 @@
 #include "crc.h"
 #include "frame.h"
 #include "le.h"
+#include "simd.h"
 
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define PELLUCID_SSE2 1
-#endif
 
 const form ascii_forms[nasciiforms] = {
     {"long ASCII", "#", judge_hash, ascii_longest},

@@ -2,13 +2,10 @@
 
 #include "crc.h"
 #include "le.h"
+#include "simd.h"
 
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define PELLUCID_SSE2 1
-#endif
 
 const form binary_forms[nbinaryforms] = {
     {"long binary", "\xAA\x44\x12\x1C", judge_long, frame_capacity},
