@@ -8,7 +8,6 @@
 
 #include <cstring>
 
-
 const form ascii_forms[nasciiforms] = {
     {"long ASCII", "#", judge_hash, ascii_longest},
     {"short ASCII", "%", judge_percent, ascii_longest},

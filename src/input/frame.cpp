@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-
 const form binary_forms[nbinaryforms] = {
     {"long binary", "\xAA\x44\x12\x1C", judge_long, frame_capacity},
     {"short binary", "\xAA\x44\x13", judge_short, short_max},
