@@ -263,6 +263,7 @@ TEST(ascii_fields, field_texts_read_to_their_values_or_reject)
         {'e', "SOL_COMPUTED", 0}, {'e', "COV_TRACE", 4}, {'e', "INS_AIDED", 23},
         {'e', "sol_computed", 0xFFFFFFFF}, {'e', "NARROW_INT", 0xFFFFFFFF}, {'e', "X9", 0xFFFFFFFF},
         {'e', "9X", 0xFFFFFFFF}, {'e', "_", 0xFFFFFFFF}, {'e', "007", 7},
+        {'e', "INTEGRITY_WARNING", 13}, {'e', "INTEGRITX_WARNING", 0xFFFFFFFF}, // a byte amid 16
         {'e', "4294967295", 0xFFFFFFFF}, {'e', "4294967296", no}, {'e', "+1", no}, {'e', "-1", no},
         {'e', "", no}, {'e', "SOL-COMPUTED", no}, {'e', "SOL COMPUTED", no},
         // Integers within their type's range; no minus sign on unsigned ones.
@@ -403,17 +404,35 @@ TEST(ascii_fields, reals_round_as_the_c_library_rounds)
         std::string got = decoded(k, text, bodyform::commas);
         return got == "rejected" ? got : hex(got.substr(at));
     };
+    // Each text near the start of the body and after a field of 16 bytes: a
+    // text of up to 16 bytes (up to 13 for the double after "0,") is read by
+    // the fast path only in the second place.
+    const std::string wide = "0000000000000000,";
     auto check = [&](const std::string& s) {
         float f = std::strtof(s.c_str(), nullptr);
-        ASSERT_EQ(read(log_psrdop, s, 0), std::isinf(f) ? "rejected" : hex(le(bits(f), 4))) << s;
+        std::string want = std::isinf(f) ? "rejected" : hex(le(bits(f), 4));
+        ASSERT_EQ(read(log_psrdop, s, 0), want) << s;
+        ASSERT_EQ(read(log_psrdop, wide + s, 4), want) << s;
         double d = std::strtod(s.c_str(), nullptr);
-        ASSERT_EQ(read(log_time, "0," + s, 4), std::isinf(d) ? "rejected" : hex(le(bits(d), 8)))
-            << s;
+        want = std::isinf(d) ? "rejected" : hex(le(bits(d), 8));
+        ASSERT_EQ(read(log_time, "0," + s, 4), want) << s;
+        ASSERT_EQ(read(log_time, wide + s, 4), want) << s;
     };
+    // Short texts of any shape, in the grammar or not, read in both places
+    // alike.
+    for (int i = 0; i < 20000; ++i) {
+        std::string s;
+        for (std::size_t n = 1 + rng() % 15; s.size() < n;)
+            s += "00123456789.-+eE x"[rng() % 18];
+        ASSERT_EQ(read(log_psrdop, s, 0), read(log_psrdop, wide + s, 4)) << s;
+        s.resize(std::min<std::size_t>(s.size(), 13));
+        ASSERT_EQ(read(log_time, "0," + s, 4), read(log_time, wide + s, 4)) << s;
+    }
     char buf[1200];
     for (int i = 0; i < 20000; ++i) {
         std::string s = rng() % 3 ? "" : rng() % 2 ? "-" : "+";
-        std::string in = digits(rng() % 25), frac = digits(rng() % 25);
+        std::size_t most = rng() % 2 ? 9 : 25; // half of them short
+        std::string in = digits(rng() % most), frac = digits(rng() % most);
         s += in.empty() && frac.empty() ? "7" : in;
         if (!frac.empty() || rng() % 4 == 0)
             s += "." + frac;

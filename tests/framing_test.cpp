@@ -4,12 +4,14 @@
 // false starts of its form and a rejected candidate of its own form; each
 // case runs over every row (and every pair of rows), through several read
 // sizes, with the sink ordered and not, and against the reference of
-// textref.h. Then damaged ASCII candidates, and random mixes of everything
-// against the reference.
+// textref.h. Then damaged ASCII candidates, random mixes of everything
+// against the reference, and the byte scans of the ASCII reader against
+// byte loops.
 #include "asciienc.h"
 #include "frames.h"
 #include "input/crc.h"
 #include "input/pump.h"
+#include "input/scan.h"
 #include "pumping.h"
 #include "textref.h"
 
@@ -705,6 +707,51 @@ TEST(framing, random_mixes_give_what_the_reference_gives)
     // The mixes hold logs of both kinds.
     EXPECT_GT(nascii, 1000);
     EXPECT_GT(nbinary, 1000);
+}
+
+// The scans of scan.h give what plain loops give, from every start to every
+// end of random bytes thick with the bytes they stop at, each buffer just
+// as long as the bytes given (the sanitizer build sees any read beyond).
+TEST(framing, the_byte_scans_agree_with_byte_loops)
+{
+    std::mt19937 rng(7);
+    const char pool[] = "**\"\",,;;\x1f\x7f\x80\xff"
+                        "Az09 .-";
+    for (int round = 0; round < 300; ++round) {
+        int n = static_cast<int>(rng() % 70);
+        std::vector<std::uint8_t> mem(static_cast<std::size_t>(n));
+        int thin = 1 + static_cast<int>(rng() % 40); // one special byte in thin, about
+        for (std::uint8_t& c : mem)
+            c = rng() % thin ? 'a' : static_cast<std::uint8_t>(pool[rng() % (sizeof pool - 1)]);
+        const std::uint8_t* p = mem.data();
+        auto* text = reinterpret_cast<const char*>(p);
+        for (int end = 0; end <= n; ++end)
+            for (int i = 0; i <= end; ++i) {
+                int star = i;
+                for (bool quote = false; star < end; ++star) {
+                    std::uint8_t c = p[star];
+                    if (c < 0x20 || c > 0x7E) {
+                        star = -1;
+                        break;
+                    }
+                    quote = quote != (c == '"');
+                    if (c == '*' && !quote)
+                        break;
+                }
+                ASSERT_EQ(body_end(p, i, end), star) << round << " " << i << " " << end;
+                int stop = i;
+                while (stop < end && p[stop] >= 0x20 && p[stop] <= 0x7E &&
+                       std::string(",;*\"").find(char(p[stop])) == std::string::npos)
+                    ++stop;
+                ASSERT_EQ(field_end(p, i, end), stop) << round << " " << i << " " << end;
+                int comma = i;
+                while (comma < end && p[comma] != ',')
+                    ++comma;
+                for (int begin : {0, i / 2, i})
+                    ASSERT_EQ(comma_at(text + i, text + begin, text + end), text + comma)
+                        << round << " " << begin << " " << i << " " << end;
+            }
+    }
 }
 
 } // namespace

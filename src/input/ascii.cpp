@@ -4,7 +4,7 @@
 #include "crc.h"
 #include "frame.h"
 #include "le.h"
-#include "simd.h"
+#include "scan.h"
 
 #include <cstring>
 
@@ -51,12 +51,6 @@ int hex_value(std::uint8_t c)
     return -1;
 }
 
-// A byte a header field may hold.
-bool header_char(std::uint8_t c)
-{
-    return printable(c) && c != ',' && c != ';' && c != '*' && c != '"';
-}
-
 // The longest name a log may have: the longest of the table (TRACKSTAT),
 // "A", "_" and two digits.
 constexpr int longest_name()
@@ -72,6 +66,20 @@ constexpr int longest_name()
 }
 constexpr int name_most = longest_name() + 1 + 3;
 
+// The lengths of the names of the table.
+struct namelengths {
+    int of[nlogs];
+};
+constexpr namelengths name_lengths()
+{
+    namelengths t{};
+    for (int k = 0; k < nlogs; ++k)
+        while (logs[k].name[t.of[k]] != '\0')
+            ++t.of[k];
+    return t;
+}
+constexpr namelengths name_len = name_lengths();
+
 // The row of a log name p[0..n): a name of the table, then "A" when
 // lettered, then maybe "_" and one or two digits; -1 for any other name.
 int row_of(const std::uint8_t* p, int n, bool lettered)
@@ -86,7 +94,7 @@ int row_of(const std::uint8_t* p, int n, bool lettered)
         --n;
     }
     for (int k = 0; k < nlogs; ++k)
-        if (std::strlen(logs[k].name) == static_cast<std::size_t>(n) &&
+        if (name_len.of[k] == n && logs[k].name[0] == p[0] &&
             std::memcmp(logs[k].name, p, static_cast<std::size_t>(n)) == 0)
             return k;
     return -1;
@@ -94,17 +102,18 @@ int row_of(const std::uint8_t* p, int n, bool lettered)
 
 // The name after the start byte, up to the byte `after` that must follow
 // it: its length, 0 when more bytes are needed to tell, -1 when it is not
-// a name of the table.
-int name_at(const std::uint8_t* p, int n, bool lettered, std::uint8_t after)
+// a name of the table; row is its row in logs[].
+int name_at(const std::uint8_t* p, int n, bool lettered, std::uint8_t after, int& row)
 {
     int i = 1;
     while (i < n && name_char(p[i]) && i <= name_most)
         ++i;
     if (i == n && i - 1 <= name_most) // a name so far, and the byte after it to come
         return 0;
-    if (i == n || p[i] != after || row_of(p + 1, i - 1, lettered) < 0)
+    if (i == n || p[i] != after)
         return -1;
-    return i - 1;
+    row = row_of(p + 1, i - 1, lettered);
+    return row < 0 ? -1 : i - 1;
 }
 
 // The week: 1 to 5 digits, at most 65535.
@@ -155,44 +164,12 @@ bool seconds_text(const std::uint8_t* p, int n, std::uint32_t& ms)
     return true;
 }
 
-// Where the body of a long or short log ends, from i on: the first "*"
-// outside double quotes (quote tells whether i lies within a pair); -1 at
-// a byte no log may hold; n when neither is at hand.
-int body_end(const std::uint8_t* p, int i, int n, bool quote)
-{
-#ifdef PELLUCID_SSE2
-    if (!quote) {
-        const __m128i star = _mm_set1_epi8('*'), dq = _mm_set1_epi8('"');
-        const __m128i low = _mm_set1_epi8(0x20), del = _mm_set1_epi8(0x7F);
-        for (; i + 16 <= n; i += 16) {
-            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            // Below 0x20 or from 0x80 on (negative as signed bytes), or DEL.
-            __m128i odd = _mm_or_si128(_mm_cmplt_epi8(b, low), _mm_cmpeq_epi8(b, del));
-            __m128i hit =
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, star), _mm_cmpeq_epi8(b, dq)), odd);
-            if (_mm_movemask_epi8(hit) != 0)
-                break;
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        std::uint8_t c = p[i];
-        if (!printable(c))
-            return -1;
-        if (c == '"')
-            quote = !quote;
-        else if (c == '*' && !quote)
-            return i;
-    }
-    return n;
-}
-
 // The end of a long or short log whose header ends with the ";" at semi:
 // the body up to its "*", and 8 hex digits of a CRC that matches; limit is
 // the bytes at hand, at most ascii_longest.
 judged crc_end(const std::uint8_t* p, int limit, bool end, int semi)
 {
-    int star = body_end(p, semi + 1, limit, false);
+    int star = body_end(p, semi + 1, limit);
     if (star < 0 || (star == limit && limit == ascii_longest))
         return rejected;
     if (star == limit)
@@ -213,45 +190,48 @@ judged crc_end(const std::uint8_t* p, int limit, bool end, int semi)
 
 // The header fields of a long or short log after its name, from i on, up
 // to its ";": `fields` more fields, of which field `week_at` (counting the
-// name as 1) is the week and the next the seconds. Answers the position of
-// the ";", 0 when more bytes are needed, -1 when it is rejected.
-int header_end(const std::uint8_t* p, int n, int i, int fields, int week_at)
+// name as 1) is the week and the next the seconds, which go to t. Answers
+// the position of the ";", 0 when more bytes are needed, -1 when it is
+// rejected.
+int header_end(const std::uint8_t* p, int n, int i, int fields, int week_at, logtext& t)
 {
     for (int field = 2; field <= fields + 1; ++field) {
         int from = i;
-        while (i < n && header_char(p[i]))
-            ++i;
+        i = field_end(p, i, n);
         if (i == n)
             return 0;
         std::uint8_t sep = p[i];
         bool last = field == fields + 1;
         if (sep != (last ? ';' : ','))
             return -1;
-        std::uint16_t week;
-        std::uint32_t ms;
-        if ((field == week_at && !week_text(p + from, i - from, week)) ||
-            (field == week_at + 1 && !seconds_text(p + from, i - from, ms)))
+        if ((field == week_at && !week_text(p + from, i - from, t.week)) ||
+            (field == week_at + 1 && !seconds_text(p + from, i - from, t.ms)))
             return -1;
         ++i;
     }
     return i - 1;
 }
 
-judged judge_crc_form(const std::uint8_t* p, int n, bool end, int fields, int week_at)
+judged judge_crc_form(const std::uint8_t* p, int n, bool end, int fields, int week_at, logtext& t)
 {
-    int name = name_at(p, n, true, ',');
+    int name = name_at(p, n, true, ',', t.row);
     if (name < 0)
         return rejected;
     if (name == 0)
         return cut(end);
     // A log ends within ascii_longest bytes: none beyond is looked at.
     int cap = n < ascii_longest ? n : ascii_longest;
-    int semi = header_end(p, cap, name + 2, fields, week_at);
+    int semi = header_end(p, cap, name + 2, fields, week_at, t);
     if (semi < 0 || (semi == 0 && cap == ascii_longest))
         return rejected;
     if (semi == 0)
         return cut(end);
-    return crc_end(p, cap, end, semi);
+    judged j = crc_end(p, cap, end, semi);
+    t.shortf = fields == 2;
+    t.lines = false;
+    t.body = semi + 1;
+    t.bodyend = j.len - 9;
+    return j;
 }
 
 // The fields of an abbreviated header line p[0..n) (its CR dropped):
@@ -360,17 +340,27 @@ start find_text(const std::uint8_t* p, int n, bool linestart)
 
 judged judge_hash(const std::uint8_t* p, int n, bool end)
 {
-    return judge_crc_form(p, n, end, 9, 6);
+    logtext t;
+    return judge_log(form_hash, p, n, end, t);
 }
 
 judged judge_percent(const std::uint8_t* p, int n, bool end)
 {
-    return judge_crc_form(p, n, end, 2, 2);
+    logtext t;
+    return judge_log(form_percent, p, n, end, t);
 }
 
 judged judge_angle(const std::uint8_t* p, int n, bool end)
 {
-    int name = name_at(p, n, false, ' ');
+    logtext t;
+    return judge_log(form_angle, p, n, end, t);
+}
+
+namespace {
+
+judged judge_angle_form(const std::uint8_t* p, int n, bool end, logtext& t)
+{
+    int name = name_at(p, n, false, ' ', t.row);
     if (name < 0)
         return rejected;
     if (name == 0)
@@ -380,10 +370,7 @@ judged judge_angle(const std::uint8_t* p, int n, bool end)
     int cap = n < ascii_longest ? n : ascii_longest;
     int from = name + 2;
     int lf = line_end(p, from, cap);
-    std::uint16_t week;
-    std::uint32_t ms;
-    bool shortf;
-    if (lf < 0 || !angle_header(p + from, text_len(p, from, lf, cap), shortf, week, ms)) {
+    if (lf < 0 || !angle_header(p + from, text_len(p, from, lf, cap), t.shortf, t.week, t.ms)) {
         if (lf < 0 || lf < cap)
             return rejected;
         // The header line is not whole yet: its tokens so far may not
@@ -394,66 +381,48 @@ judged judge_angle(const std::uint8_t* p, int n, bool end)
             return more;
         return rejected;
     }
+    t.lines = true;
+    t.body = lf < cap ? lf + 1 : cap;
+    auto complete = [&](int len) {
+        t.bodyend = len;
+        return judged{verdict::complete, len};
+    };
     for (;;) {
         if (lf == cap) { // a line without its LF, at the end of the bytes at hand
             if (n > ascii_longest)
                 return rejected;
-            return end ? judged{verdict::complete, n} : more;
+            return end ? complete(n) : more;
         }
         // Body lines follow while each starts with "<" and a space.
         int next = lf + 1;
         if (next == n || (next + 1 == n && p[next] == '<'))
-            return end ? judged{verdict::complete, next} : more;
+            return end ? complete(next) : more;
         if (p[next] != '<' || p[next + 1] != ' ')
-            return {verdict::complete, next};
+            return complete(next);
         lf = line_end(p, next, cap);
         if (lf < 0)
             return rejected;
     }
 }
 
-int decode_log(const std::uint8_t* p, int len, asciiform f, std::uint8_t* out)
+} // namespace
+
+judged judge_log(asciiform f, const std::uint8_t* p, int n, bool end, logtext& t)
 {
-    bool lettered = f != form_angle;
-    int name = name_at(p, len, lettered, lettered ? ',' : ' ');
-    int k = name > 0 ? row_of(p + 1, name, lettered) : -1;
-    if (k < 0)
-        return -1;
-    std::uint16_t week = 0;
-    std::uint32_t ms = 0;
-    bool shortf = f == form_percent;
-    const char* body = nullptr;
-    int n = 0;
-    bodyform bf = bodyform::commas;
-    if (f == form_angle) {
-        int from = name + 2;
-        int lf = line_end(p, from, len);
-        if (lf < 0 || !angle_header(p + from, text_len(p, from, lf, len), shortf, week, ms))
-            return -1;
-        body = reinterpret_cast<const char*>(p) + (lf < len ? lf + 1 : len);
-        n = lf < len ? len - lf - 1 : 0;
-        bf = bodyform::lines;
-    } else {
-        // Fields between commas: the week and seconds at their places.
-        int field = 2, from = name + 2, week_at = shortf ? 2 : 6;
-        int i = from;
-        for (;; ++i)
-            if (p[i] == ',' || p[i] == ';') {
-                if (field == week_at)
-                    week_text(p + from, i - from, week);
-                if (field == week_at + 1)
-                    seconds_text(p + from, i - from, ms);
-                if (p[i] == ';')
-                    break;
-                ++field;
-                from = i + 1;
-            }
-        body = reinterpret_cast<const char*>(p) + i + 1;
-        n = len - 9 - (i + 1);
-    }
+    if (f == form_angle)
+        return judge_angle_form(p, n, end, t);
+    return f == form_hash ? judge_crc_form(p, n, end, 9, 6, t) : judge_crc_form(p, n, end, 2, 2, t);
+}
+
+int decode_log(const std::uint8_t* p, const logtext& t, std::uint8_t* out)
+{
+    int k = t.row;
+    bool shortf = t.shortf;
     int head = shortf ? short_header : frame_header;
     int room = shortf ? 255 : logs[k].longest - frame_header - frame_crc;
-    int blen = decode_body(static_cast<logname>(k), body, n, bf, out + head, room);
+    int blen = decode_body(static_cast<logname>(k), reinterpret_cast<const char*>(p) + t.body,
+                           t.bodyend - t.body, t.lines ? bodyform::lines : bodyform::commas,
+                           out + head, room);
     if (blen < 0)
         return -1;
     std::uint16_t id = logs[k].id;
@@ -464,15 +433,15 @@ int decode_log(const std::uint8_t* p, int len, asciiform f, std::uint8_t* out)
         out[2] = 0x13;
         out[3] = static_cast<std::uint8_t>(blen);
         st_u16(out + 4, id);
-        st_u16(out + 6, week);
-        st_u32(out + 8, ms);
+        st_u16(out + 6, t.week);
+        st_u32(out + 8, t.ms);
     } else {
         out[2] = 0x12;
         out[3] = frame_header;
         st_u16(out + 4, id);
         st_u16(out + 8, static_cast<std::uint16_t>(blen));
-        st_u16(out + 14, week);
-        st_u32(out + 16, ms);
+        st_u16(out + 14, t.week);
+        st_u32(out + 16, t.ms);
     }
     int total = head + blen;
     st_u32(out + total, crc32(out, static_cast<std::size_t>(total)));

@@ -37,9 +37,27 @@ judged judge_hash(const std::uint8_t* p, int n, bool end);
 judged judge_percent(const std::uint8_t* p, int n, bool end);
 judged judge_angle(const std::uint8_t* p, int n, bool end);
 
-// The binary frame of a complete log of form f at p (len bytes, as judged),
-// CRC included, at out (frame_capacity bytes); answers its length, or -1
-// when the log is rejected: a field does not parse, or its frame would be
-// refused as a binary one would (a short body over 255 bytes, a long frame
-// over its log's longest).
-int decode_log(const std::uint8_t* p, int len, asciiform f, std::uint8_t* out);
+// What judging a complete log finds that decoding it needs: the row of its
+// log in logs[], the week and milliseconds of its header, whether that
+// header is the short one, and where its body lies, from body up to bodyend
+// (in lines when the log is abbreviated).
+struct logtext {
+    int row = -1;
+    std::uint16_t week = 0;
+    std::uint32_t ms = 0;
+    bool shortf = false;
+    bool lines = false;
+    int body = 0;
+    int bodyend = 0;
+};
+
+// Judges the candidate of form f at p as the form's judge does; when it is
+// complete, what was found goes to t.
+judged judge_log(asciiform f, const std::uint8_t* p, int n, bool end, logtext& t);
+
+// The binary frame of the log that judge_log found complete at p, with what
+// it found, CRC included, at out (frame_capacity bytes); answers its length,
+// or -1 when the log is rejected: a field does not parse, or its frame would
+// be refused as a binary one would (a short body over 255 bytes, a long
+// frame over its log's longest).
+int decode_log(const std::uint8_t* p, const logtext& t, std::uint8_t* out);

@@ -1,10 +1,19 @@
 #include "asciilog.h"
 
+#include "le.h"
+#include "scan.h"
+
 #include <cfloat>
 #include <charconv>
 #include <cstring>
 #include <iterator>
 #include <system_error>
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#define PELLUCID_NOINLINE __declspec(noinline)
+#else
+#define PELLUCID_NOINLINE __attribute__((noinline))
+#endif
 
 namespace {
 
@@ -372,23 +381,42 @@ inline std::uint8_t cls(char c)
 
 // ---------------------------------------------------------------------------
 // Enum names by hash: open addressing over all tables at once, built when
-// the program is compiled. The hash (FNV-1a, seeded with the table) is taken
-// in the same pass that checks the name's characters.
+// the program is compiled. A name is looked up by its length and two words
+// of it, its first eight bytes and its last eight (the same word when it is
+// shorter), each read at once; the words hold the whole of a name of up to
+// 16 bytes, and a longer one is compared in full.
 
 constexpr int hash_slots = 512; // a power of two, twice the names or more
 
-constexpr std::uint32_t hash_seed(int table)
+struct namekey {
+    std::uint64_t first, last; // first byte lowest
+    int len;
+};
+
+constexpr std::uint64_t word_of(const char* s, int n) // n <= 8
 {
-    return (2166136261u ^ std::uint32_t(table)) * 16777619u;
+    std::uint64_t w = 0;
+    for (int i = 0; i < n; ++i)
+        w |= std::uint64_t(static_cast<unsigned char>(s[i])) << (8 * i);
+    return w;
 }
-constexpr std::uint32_t hash_step(std::uint32_t h, char c)
+
+constexpr namekey key_of(const char* s, int len)
 {
-    return (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    int k = len < 8 ? len : 8;
+    return {word_of(s, k), word_of(s + len - k, k), len};
+}
+
+constexpr std::uint32_t slot_of(const namekey& k, int table)
+{
+    std::uint64_t h = k.first * 0x9E3779B97F4A7C15u ^ k.last * 0xC2B2AE3D27D4EB4Fu ^
+                      std::uint64_t(k.len * ntables + table) * 0x165667B19E3779F9u;
+    return std::uint32_t(h >> 55) & (hash_slots - 1);
 }
 
 struct slot {
     const char* name; // null: empty
-    std::uint8_t len;
+    namekey key;
     std::uint8_t table;
     std::uint32_t value;
 };
@@ -403,14 +431,14 @@ constexpr namehash make_names()
     for (int t = 0; t < ntables; ++t)
         for (int i = 0; i < etables[t].n; ++i) {
             const ename& en = etables[t].names[i];
-            std::uint32_t x = hash_seed(t);
             int len = 0;
-            for (; en.name[len]; ++len)
-                x = hash_step(x, en.name[len]);
-            std::uint32_t s = x & (hash_slots - 1);
+            while (en.name[len])
+                ++len;
+            namekey k = key_of(en.name, len);
+            std::uint32_t s = slot_of(k, t);
             while (h.at[s].name)
                 s = (s + 1) & (hash_slots - 1);
-            h.at[s] = {en.name, std::uint8_t(len), std::uint8_t(t), en.value};
+            h.at[s] = {en.name, k, std::uint8_t(t), en.value};
         }
     return h;
 }
@@ -443,6 +471,18 @@ void st64(std::uint8_t* o, std::uint64_t v)
     st32(o, std::uint32_t(v));
     st32(o + 4, std::uint32_t(v >> 32));
 }
+void store_real(std::uint8_t* o, float x)
+{
+    std::uint32_t u;
+    std::memcpy(&u, &x, sizeof u);
+    st32(o, u);
+}
+void store_real(std::uint8_t* o, double x)
+{
+    std::uint64_t u;
+    std::memcpy(&u, &x, sizeof u);
+    st64(o, u);
+}
 void store(std::uint8_t* o, std::uint32_t v, int size)
 {
     if (size == 4)
@@ -453,26 +493,25 @@ void store(std::uint8_t* o, std::uint32_t v, int size)
         o[0] = std::uint8_t(v);
 }
 
-// One or more decimal digits of value at most max.
-bool decimal(const char* b, const char* e, std::uint32_t max, std::uint32_t& v)
+// One or more decimal digits of value at most max: the value, or -1.
+std::int64_t decimal(const char* b, const char* e, std::uint32_t max)
 {
     if (b == e)
-        return false;
-    std::uint64_t x = 0;
+        return -1;
+    std::int64_t x = 0;
     for (; b < e; ++b) {
         if (!(cls(*b) & c_digit))
-            return false;
-        x = x * 10 + std::uint64_t(*b - '0');
+            return -1;
+        x = x * 10 + (*b - '0');
         if (x > max)
-            return false;
+            return -1;
     }
-    v = std::uint32_t(x);
-    return true;
+    return x;
 }
 
 // An integer of `size` bytes: optional sign, digits, within the type's range
 // (no minus sign at all on an unsigned type).
-bool integer(const char* b, const char* e, int size, bool sign, std::uint8_t* o)
+PELLUCID_NOINLINE bool integer(const char* b, const char* e, int size, bool sign, std::uint8_t* o)
 {
     bool neg = false;
     if (b < e && (*b == '+' || *b == '-')) {
@@ -484,14 +523,14 @@ bool integer(const char* b, const char* e, int size, bool sign, std::uint8_t* o)
     std::uint32_t top = size == 4 ? 0xFFFFFFFFu : size == 2 ? 0xFFFFu : 0xFFu;
     if (sign)
         top = top / 2 + neg; // 2^31 - 1, or 2^31 below zero
-    std::uint32_t v;
-    if (!decimal(b, e, top, v))
+    std::int64_t v = decimal(b, e, top);
+    if (v < 0)
         return false;
-    store(o, neg ? 0u - v : v, size);
+    store(o, neg ? 0u - std::uint32_t(v) : std::uint32_t(v), size);
     return true;
 }
 
-bool hex(const char* b, const char* e, int size, std::uint8_t* o)
+PELLUCID_NOINLINE bool hex(const char* b, const char* e, int size, std::uint8_t* o)
 {
     if (b == e || e - b > 2 * size)
         return false;
@@ -505,51 +544,59 @@ bool hex(const char* b, const char* e, int size, std::uint8_t* o)
     return true;
 }
 
-bool enumerated(const char* b, const char* e, etable t, std::uint8_t* o)
+// A name of the field's enumeration, or a decimal value. The text may be
+// read back to begin.
+PELLUCID_NOINLINE bool enumerated(const char* b, const char* e, const char* begin, etable t,
+                                  std::uint8_t* o)
 {
+    int len = int(e - b);
+    auto* u = reinterpret_cast<const std::uint8_t*>(b);
+    namekey k{};
+    if (len >= 8)
+        k = {ld_u64(u), ld_u64(u + len - 8), len};
+    else if (e - begin >= 8 && len > 0) // the 8 bytes that end the name, those before it left out
+        k.first = k.last = ld_u64(u + len - 8) >> (8 * (8 - len)), k.len = len;
+    else
+        k = key_of(b, len);
+    for (std::uint32_t s = slot_of(k, t); names.at[s].name; s = (s + 1) & (hash_slots - 1)) {
+        const slot& x = names.at[s];
+        if (x.table == t && x.key.len == len && x.key.first == k.first && x.key.last == k.last &&
+            (len <= 16 || std::memcmp(x.name, b, std::size_t(len)) == 0)) {
+            st32(o, x.value);
+            return true;
+        }
+    }
+    // Not a name of the table: another name reads as 4294967295, digits as
+    // their value.
     if (b == e)
         return false;
-    std::uint32_t h = hash_seed(t);
     bool all = true; // digits
     for (const char* p = b; p < e; ++p) {
         std::uint8_t c = cls(*p);
         if (!(c & c_name))
             return false;
         all = all && (c & c_digit);
-        h = hash_step(h, *p);
     }
-    std::uint32_t v = 0xFFFFFFFFu;
-    if (all) {
-        if (!decimal(b, e, 0xFFFFFFFFu, v))
-            return false;
-    } else {
-        std::size_t len = std::size_t(e - b);
-        for (std::uint32_t s = h & (hash_slots - 1); names.at[s].name;
-             s = (s + 1) & (hash_slots - 1)) {
-            const slot& x = names.at[s];
-            if (x.table == t && x.len == len && std::memcmp(x.name, b, len) == 0) {
-                v = x.value;
-                break;
-            }
-        }
-    }
-    st32(o, v);
+    std::int64_t v = all ? decimal(b, e, 0xFFFFFFFFu) : 0xFFFFFFFFu;
+    if (v < 0)
+        return false;
+    st32(o, std::uint32_t(v));
     return true;
 }
 
 // prn, prn+k or prn-k: prn at most 65535, k a Short.
-bool satellite(const char* b, const char* e, std::uint8_t* o)
+PELLUCID_NOINLINE bool satellite(const char* b, const char* e, std::uint8_t* o)
 {
     const char* s = b;
     while (s < e && *s != '+' && *s != '-')
         ++s;
-    std::uint32_t prn, k = 0;
-    if (!decimal(b, s, 0xFFFFu, prn))
+    std::int64_t prn = decimal(b, s, 0xFFFFu), k = 0;
+    if (s < e)
+        k = decimal(s + 1, e, *s == '-' ? 0x8000u : 0x7FFFu);
+    if (prn < 0 || k < 0)
         return false;
-    if (s < e && !decimal(s + 1, e, *s == '-' ? 0x8000u : 0x7FFFu, k))
-        return false;
-    st16(o, prn);
-    st16(o + 2, s < e && *s == '-' ? 0u - k : k);
+    st16(o, std::uint32_t(prn));
+    st16(o + 2, s < e && *s == '-' ? 0u - std::uint32_t(k) : std::uint32_t(k));
     return true;
 }
 
@@ -597,8 +644,9 @@ bool one_or_more(const char* p, const char* e, long long exp)
 // own (FLT_EVAL_METHOD 0, or MSVC's 64-bit targets). Everything else goes to
 // std::from_chars, which rounds exactly, after the grammar above has been
 // checked here (it would take "inf" and "nan", and not a leading '+').
-template <class T> bool real(const char* b, const char* e, T& v)
+template <class T> PELLUCID_NOINLINE bool real_text(const char* b, const char* e, std::uint8_t* o)
 {
+    using tr = real_traits<T>;
     const char* p = b;
     bool neg = false;
     if (p < e && (*p == '+' || *p == '-')) {
@@ -639,13 +687,12 @@ template <class T> bool real(const char* b, const char* e, T& v)
     }
     if (p != e)
         return false;
-    using tr = real_traits<T>;
     long long e10 = exp - frac;
 #if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0) || defined(_M_X64) || defined(_M_ARM64)
     if (n <= 19 && m <= tr::exact && e10 >= -tr::pow_max && e10 <= tr::pow_max) {
         T x = static_cast<T>(m);
         x = e10 < 0 ? x / tr::pow(int(-e10)) : x * tr::pow(int(e10));
-        v = neg ? -x : x;
+        store_real(o, neg ? -x : x);
         return true;
     }
 #endif
@@ -658,37 +705,97 @@ template <class T> bool real(const char* b, const char* e, T& v)
     } else if (r.ec != std::errc() || r.ptr != e || !(x - x == 0)) {
         return false;
     }
-    v = neg ? -x : x;
+    store_real(o, neg ? -x : x);
     return true;
 }
 
-// The bytes of one field from its text; quoted is true when the text came
-// from between quotes.
-bool put(const field& f, const char* b, const char* e, bool quoted, std::uint8_t* o)
+// The arithmetic of float and double their own (FLT_EVAL_METHOD 0, or
+// MSVC's 64-bit targets), as the fast paths of the reals need it.
+#if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0) || defined(_M_X64) || defined(_M_ARM64)
+#define PELLUCID_OWN_ARITHMETIC 1
+#endif
+
+#if defined(PELLUCID_SSE2) && defined(PELLUCID_OWN_ARITHMETIC)
+// A real of the form receivers print, [+-]? digits [. digits] in at most 16
+// bytes, whose digits and power of ten are exact in T, read from the 16
+// bytes that end at its end e, and its bytes stored at o. false for any
+// other text (an exponent, a second point or sign, no digit, too many
+// digits), which real_text reads.
+template <class T> bool plain_real(const char* b, const char* e, std::uint8_t* o)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(e - 16));
+    const __m128i at = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    auto mask = [](__m128i x) { return static_cast<std::uint32_t>(_mm_movemask_epi8(x)); };
+    int first = 16 - int(e - b); // the text's first byte
+    std::uint32_t text = 0xFFFFu >> first << first;
+    std::uint32_t figures = mask(_mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
+                                               _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)))) &
+                            text;
+    std::uint32_t point = mask(_mm_cmpeq_epi8(v, _mm_set1_epi8('.'))) & text;
+    std::uint32_t sign = (*b == '+' || *b == '-') ? 1u << first : 0;
+    if ((figures | point | sign) != text || figures == 0 || (point & (point - 1)) != 0)
+        return false;
+    // The point taken out: the bytes before it move one place on, and the
+    // digits end the 16 bytes; those before the first digit become zeros.
+    int lead = first + (sign != 0);
+    int frac = 0;
+    __m128i d = v;
+    if (point != 0) {
+        int j = low_bit(point);
+        __m128i moved = _mm_cmplt_epi8(at, _mm_set1_epi8(static_cast<char>(j + 1)));
+        d = _mm_or_si128(_mm_and_si128(moved, _mm_slli_si128(v, 1)), _mm_andnot_si128(moved, v));
+        frac = 15 - j;
+        ++lead;
+    }
+    d = _mm_andnot_si128(_mm_cmplt_epi8(at, _mm_set1_epi8(static_cast<char>(lead))),
+                         _mm_sub_epi8(d, _mm_set1_epi8('0')));
+    // Neighbours pair up into numbers of 2, 4 and 8 digits, the first of a
+    // pair times 10, 100 and 10000.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i by10 = _mm_set1_epi32(0x0001000A), by100 = _mm_set1_epi32(0x00010064);
+    const __m128i by10000 = _mm_set1_epi32(0x00012710);
+    __m128i two = _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(d, zero), by10),
+                                  _mm_madd_epi16(_mm_unpackhi_epi8(d, zero), by10));
+    __m128i four = _mm_madd_epi16(two, by100);
+    __m128i eight = _mm_madd_epi16(_mm_packs_epi32(four, four), by10000);
+    auto high = static_cast<std::uint32_t>(_mm_cvtsi128_si32(eight));
+    auto low = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(eight, 4)));
+    std::uint64_t m = std::uint64_t(high) * 100000000u + low;
+    using tr = real_traits<T>;
+    if (m > tr::exact || frac > tr::pow_max)
+        return false;
+    T x = static_cast<T>(m) / tr::pow(frac);
+    store_real(o, *b == '-' ? -x : x);
+    return true;
+}
+#endif
+
+// A real field: the form receivers print by plain_real where it can be,
+// every other text by real_text. plain_real rounds as real_text does: one
+// division of exact values, where T's arithmetic is T's own.
+template <class T> bool real(const char* b, const char* e, const char* begin, std::uint8_t* o)
+{
+#if defined(PELLUCID_SSE2) && defined(PELLUCID_OWN_ARITHMETIC)
+    if (e > b && e - b <= 16 && e - begin >= 16 && plain_real<T>(b, e, o))
+        return true;
+#else
+    (void)begin;
+#endif
+    return real_text<T>(b, e, o);
+}
+
+// The bytes of one field from its text [b, e), which may be read back to
+// begin; quoted is true when the text came from between quotes.
+bool put(const field& f, const char* b, const char* e, const char* begin, bool quoted,
+         std::uint8_t* o)
 {
     switch (f.k) {
-    case k_enum: return enumerated(b, e, f.table, o);
+    case k_enum: return enumerated(b, e, begin, f.table, o);
     case k_ulong: return integer(b, e, f.size, false, o);
     case k_long: return integer(b, e, f.size, true, o);
     case k_hex: return hex(b, e, f.size, o);
-    case k_float: {
-        float x;
-        if (!real(b, e, x))
-            return false;
-        std::uint32_t u;
-        std::memcpy(&u, &x, sizeof u);
-        st32(o, u);
-        return true;
-    }
-    case k_double: {
-        double x;
-        if (!real(b, e, x))
-            return false;
-        std::uint64_t u;
-        std::memcpy(&u, &x, sizeof u);
-        st64(o, u);
-        return true;
-    }
+    case k_float: return real<float>(b, e, begin, o);
+    case k_double: return real<double>(b, e, begin, o);
     case k_bool:
         if (e - b == 4 && std::memcmp(b, "TRUE", 4) == 0)
             st32(o, 1);
@@ -723,11 +830,12 @@ struct text {
 };
 
 struct commas {
+    const char* begin;
     const char* p;
     const char* end;
     bool more; // a field follows: after a ',' there always is one, if empty
 
-    commas(const char* body, int n) : p(body), end(body + n), more(n > 0) {}
+    commas(const char* body, int n) : begin(body), p(body), end(body + n), more(n > 0) {}
 
     step next(text& t)
     {
@@ -747,9 +855,7 @@ struct commas {
                 return bad;
             return got;
         }
-        const char* q = p; // fields are short: a plain loop beats a call of memchr
-        while (q < end && *q != ',')
-            ++q;
+        const char* q = comma_at(p, begin, end);
         t = {p, q, false};
         more = q < end;
         p = q + more;
@@ -758,11 +864,15 @@ struct commas {
 };
 
 struct lines {
+    const char* begin;
     const char* p;
     const char* end;
 
     // The '<' that starts the first line is no field.
-    lines(const char* body, int n) : p(body), end(body + n) { p += n > 0 && *p == '<'; }
+    lines(const char* body, int n) : begin(body), p(body), end(body + n)
+    {
+        p += n > 0 && *p == '<';
+    }
 
     bool lf_next(const char* q) const { return q + 1 < end && q[1] == '\n'; }
 
@@ -809,7 +919,7 @@ template <class S> int decode(const layout& l, S in, std::uint8_t* out, int room
         if (s != got)
             return s == none ? at : -1;
         const field& f = l.fixed[i];
-        if (f.size > room - at || !put(f, t.b, t.e, t.quoted, out + at))
+        if (f.size > room - at || !put(f, t.b, t.e, in.begin, t.quoted, out + at))
             return -1;
         at += f.size;
     }
@@ -829,7 +939,7 @@ template <class S> int decode(const layout& l, S in, std::uint8_t* out, int room
             if (s != got)
                 return s == none ? at : -1; // a partial record is dropped
             const field& f = l.rec[i];
-            if (!put(f, t.b, t.e, t.quoted, o))
+            if (!put(f, t.b, t.e, in.begin, t.quoted, o))
                 return -1;
             o += f.size;
         }
