@@ -322,8 +322,10 @@ start find_text(const std::uint8_t* p, int n, bool linestart)
         __m128i hit =
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, hash), _mm_cmpeq_epi8(b, pct)),
                          _mm_and_si128(_mm_cmpeq_epi8(before, lf), _mm_cmpeq_epi8(b, angle)));
-        if (_mm_movemask_epi8(hit) != 0)
-            break;
+        if (std::uint32_t m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit))) {
+            i += low_bit(m);
+            return {i, p[i] == '#' ? form_hash : p[i] == '%' ? form_percent : form_angle};
+        }
     }
 #endif
     for (; i < n; ++i) {
