@@ -37,7 +37,7 @@ struct outfile {
     outfile& operator=(const outfile&) = delete;
 
     // Everything written so far: the records kept are formatted now.
-    std::string text()
+    const std::string& text()
     {
         outbuf t;
         t.buf = textmem.get();
