@@ -78,8 +78,9 @@ std::vector<logfound> logs_pumped(const std::string& bytes, const std::vector<st
                                   bool ordered)
 {
     std::vector<logfound> found;
-    rfifo ring;
-    ring.setup();
+    static rfifo ring; // set up once: each pump starts it afresh
+    if (!ring.win[0])
+        ring.setup();
     memsource m{&bytes, 0, &reads};
     pump(source{memsource::read, &m}, ring, framesink{collect_log, &found, ordered});
     return found;
