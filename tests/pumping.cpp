@@ -63,14 +63,26 @@ void pumping::run(const std::string& bytes, std::size_t piece)
     convert_source(job, source{memsource::read, &m});
 }
 
+namespace {
+
+// One pump's memory for every test: set up once, as the program sets it up
+// once, and started afresh by each pump.
+rfifo& test_ring()
+{
+    static rfifo ring;
+    if (!ring.win[0])
+        ring.setup();
+    return ring;
+}
+
+} // namespace
+
 std::vector<std::string> frames_pumped(const std::string& bytes,
                                        const std::vector<std::size_t>& reads)
 {
     std::vector<std::string> found;
-    rfifo ring;
-    ring.setup();
     memsource m{&bytes, 0, &reads};
-    pump(source{memsource::read, &m}, ring, framesink{collect, &found});
+    pump(source{memsource::read, &m}, test_ring(), framesink{collect, &found});
     return found;
 }
 
@@ -78,11 +90,8 @@ std::vector<logfound> logs_pumped(const std::string& bytes, const std::vector<st
                                   bool ordered)
 {
     std::vector<logfound> found;
-    static rfifo ring; // set up once: each pump starts it afresh
-    if (!ring.win[0])
-        ring.setup();
     memsource m{&bytes, 0, &reads};
-    pump(source{memsource::read, &m}, ring, framesink{collect_log, &found, ordered});
+    pump(source{memsource::read, &m}, test_ring(), framesink{collect_log, &found, ordered});
     return found;
 }
 
