@@ -34,10 +34,12 @@ struct memsource {
     }
 };
 
-void collect(void* ctx, const std::uint8_t* frame, int len, bool)
+// The binary frames only: the frames ASCII logs become are left out.
+void collect(void* ctx, const std::uint8_t* frame, int len, bool ascii)
 {
-    static_cast<std::vector<std::string>*>(ctx)->emplace_back(reinterpret_cast<const char*>(frame),
-                                                              static_cast<std::size_t>(len));
+    if (!ascii)
+        static_cast<std::vector<std::string>*>(ctx)->emplace_back(
+            reinterpret_cast<const char*>(frame), static_cast<std::size_t>(len));
 }
 
 void collect_log(void* ctx, const std::uint8_t* frame, int len, bool ascii)

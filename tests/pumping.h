@@ -20,7 +20,7 @@ struct pumping {
     void run(const std::string& bytes, std::size_t piece = 0);
 };
 
-// The good frames the pump finds, whole, in order; reads take the sizes
+// The good binary frames the pump finds, whole, in order; reads take the sizes
 // given in turn (cycling), or as much as the window takes when none are.
 std::vector<std::string> frames_pumped(const std::string& bytes,
                                        const std::vector<std::size_t>& reads = {});
