@@ -91,6 +91,8 @@ int main(int argc, char** argv)
     ok = ok && put(root / "text", "mixed", std::string(1, '\1') + mixed);
     ok = ok && put(root / "text", "mixed-unordered", std::string("\x02\x07\x00", 3) + mixed);
     ok = ok && put(root / "text", "mixed-signed", std::string(1, '\x11') + mixed);
+    // The frame path sees the same mix: the ASCII logs in it are no frames of its.
+    ok = ok && put(root / "frames", "ascii-among", std::string(1, '\0') + mixed);
     // names: NUL-separated arguments.
     ok = ok && put(root / "names", "options",
                    std::string("C:\\logs\\run1.log\0/gga\0/utc\0018\0/ext\0txt", 38));
