@@ -9,10 +9,12 @@
 #include <iterator>
 #include <system_error>
 
-#if defined(_MSC_VER) && !defined(__clang__)
-#define PELLUCID_NOINLINE __declspec(noinline)
-#else
+// The rarer field readers stay out of line, so that the common ones inline
+// into a small dispatch; other compilers choose for themselves.
+#if defined(__GNUC__) || defined(__clang__)
 #define PELLUCID_NOINLINE __attribute__((noinline))
+#else
+#define PELLUCID_NOINLINE
 #endif
 
 namespace {
