@@ -2,6 +2,7 @@
 
 #include "crc.h"
 #include "le.h"
+#include "scan.h"
 #include "simd.h"
 
 #include <cstring>
@@ -33,37 +34,27 @@ start find_sync(const std::uint8_t* p, int n)
 {
     int i = 0;
 #ifdef PELLUCID_SSE2
-    // Sixteen places at a time: each load tests one byte of a sync word at
-    // sixteen consecutive places; the third byte tells the long word from
-    // the short one.
+    // Thirty-two places a step: one compare for each of the first two bytes
+    // of a sync word finds the places where both stand, which are rare
+    // outside the frames' starts; the third and fourth byte are then looked
+    // at place by place.
     const __m128i s0 = _mm_set1_epi8(static_cast<char>(0xAA));
     const __m128i s1 = _mm_set1_epi8(0x44);
-    const __m128i s2 = _mm_set1_epi8(0x12);
-    const __m128i s2s = _mm_set1_epi8(0x13);
-    const __m128i s3 = _mm_set1_epi8(0x1C);
-    auto at = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k)); };
-    auto firsts = [&](int k) { return _mm_movemask_epi8(_mm_cmpeq_epi8(at(k), s0)); };
-    for (; i + 19 <= n; i += 16) {
-        __m128i b0 = _mm_cmpeq_epi8(at(0), s0);
-        if (_mm_movemask_epi8(b0) == 0) {
-            // No first byte among the sixteen: text, which holds none, then
-            // passes thirty-two places a step.
-            while (i + 48 <= n && (firsts(16) | firsts(32)) == 0)
-                i += 32;
-            continue;
-        }
-        __m128i b2 = at(2);
-        __m128i tail =
-            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(b2, s2), _mm_cmpeq_epi8(at(3), s3)),
-                         _mm_cmpeq_epi8(b2, s2s));
-        __m128i lead = _mm_and_si128(b0, _mm_cmpeq_epi8(at(1), s1));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(lead, tail)));
-        if (bits != 0) {
-            while ((bits & 1) == 0) {
-                bits >>= 1;
-                ++i;
-            }
-            return {i, p[i + 2] == 0x13 ? form_short : form_long};
+    auto pairs = [&](int k) {
+        auto at = [&](int d) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k + d));
+        };
+        return static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(at(0), s0), _mm_cmpeq_epi8(at(1), s1))));
+    };
+    for (; i + 35 <= n; i += 32) {
+        std::uint32_t m = pairs(0) | pairs(16) << 16;
+        for (; m != 0; m &= m - 1) {
+            int k = i + low_bit(m);
+            if (p[k + 2] == 0x13)
+                return {k, form_short};
+            if (p[k + 2] == 0x12 && p[k + 3] == 0x1C)
+                return {k, form_long};
         }
     }
 #endif
