@@ -53,7 +53,7 @@ start find_sync(const std::uint8_t* p, int n)
             int k = i + low_bit(m);
             if (p[k + 2] == 0x13)
                 return {k, form_short};
-            if (p[k + 2] == 0x12 && p[k + 3] == 0x1C)
+            if (ld_u32(p + k) == sync_word)
                 return {k, form_long};
         }
     }
